@@ -16,6 +16,8 @@ class Timer;
 class TimerHost {
 public:
     virtual ~TimerHost() = default;
+    // Starts driving the timer (arming it at once when it is enabled).
+    virtual void attach(Timer& timer) = 0;
     // The timer's enabled state or interval really changed: (re)arm or disarm it from now.
     virtual void timerChanged(Timer& timer) = 0;
 };
@@ -58,7 +60,7 @@ private:
 // timers or advance the clock further (a dialog that "waits" while ticks go on).
 class VirtualClock : public TimerHost {
 public:
-    void attach(Timer& timer);
+    void attach(Timer& timer) override;
     void timerChanged(Timer& timer) override;
     void advance(int64_t ms);
     int64_t now() const { return m_now; }
