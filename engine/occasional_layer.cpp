@@ -1,0 +1,47 @@
+#include "engine/occasional_layer.h"
+
+namespace engine {
+
+namespace {
+struct IntervalClass {
+    int32_t minSec;
+    int32_t maxSec;
+};
+constexpr IntervalClass kIntervalClasses[] = {{2, 7}, {10, 20}, {20, 70}, {70, 140}, {200, 300}};
+}  // namespace
+
+void OccasionalLayer::switchClick() {
+    if (!m_c.sw.checked()) {
+        m_engine.releaseChannel(m_c.slot);
+        m_c.timer.setEnabled(false);
+        return;
+    }
+    elapsedMs = 0;
+    classChange();
+    m_c.timer.setEnabled(true);
+}
+
+void OccasionalLayer::classChange() {
+    const int index = m_c.classes.itemIndex();
+    if (index >= 0 && index < static_cast<int>(std::size(kIntervalClasses))) {
+        minSec = kIntervalClasses[index].minSec;
+        maxSec = kIntervalClasses[index].maxSec;
+    }
+    waitMs = m_engine.rng.randomRange(minSec, maxSec) * 1000;
+}
+
+void OccasionalLayer::tick() {
+    if (m_engine.isActive(m_c.slot)) return;
+    if (m_engine.isActive(m_engine.rainChannel)) return;
+    elapsedMs += 1000;
+    if (elapsedMs < waitMs) return;
+    const int32_t n = m_engine.rng.randomRange(1, m_c.recordings + 1);
+    m_engine.startSample(m_c.slot, SampleFolder::Once, m_c.prefix + std::to_string(n), 0,
+                         sliderVolume(m_c.slider), m_c.path);
+    waitMs = m_engine.rng.randomRange(minSec, maxSec) * 1000;
+    elapsedMs = 0;
+}
+
+void OccasionalLayer::volumeChange() { m_engine.setVolume(m_c.slot, sliderVolume(m_c.slider)); }
+
+}  // namespace engine

@@ -1,0 +1,46 @@
+// Insects and extra birds: twin layers of short one-shot recordings that sound now and then.
+// While on, a layer waits a random number of seconds from its interval class, counting only
+// one-second ticks on which neither its own recording nor the rain sounds, then plays a random
+// recording of its numbered set and draws the next wait.
+#pragma once
+
+#include <string>
+
+#include "engine/sound_engine.h"
+#include "form/main_form.h"
+
+namespace engine {
+
+struct OccasionalLayerConfig {
+    form::CheckBox& sw;       // the layer switch
+    form::ComboBox& classes;  // the interval class list
+    form::Timer& timer;       // one-second tick, on while the layer is on
+    form::TrackBar& slider;   // volume
+    Handle& slot;             // the layer's channel slot
+    std::string& path;        // the layer's path string
+    const char* prefix;       // file name prefix in the one-shot folder
+    int recordings;           // files prefix1 .. prefixN
+};
+
+class OccasionalLayer {
+public:
+    OccasionalLayer(OccasionalLayerConfig config, SoundEngine& engine)
+        : m_c(config), m_engine(engine) {}
+
+    void switchClick();   // chk9Click / chk6Click
+    void classChange();   // cbb1Change / cbb2Change
+    void tick();          // Timer1Timer / tmr2Timer
+    void volumeChange();  // trckbr10Change / trckbr7Change
+
+    // Interval-class bounds in seconds (upper exclusive), the drawn wait and the silence counted.
+    int32_t minSec = 0;
+    int32_t maxSec = 0;
+    int32_t waitMs = 0;
+    int32_t elapsedMs = 0;
+
+private:
+    OccasionalLayerConfig m_c;
+    SoundEngine& m_engine;
+};
+
+}  // namespace engine

@@ -1,0 +1,62 @@
+#include "engine/rain.h"
+
+namespace engine {
+
+namespace {
+struct FrequencyClass {
+    int32_t minTicks;
+    int32_t maxTicks;
+};
+// In 100-second ticks, upper bound exclusive.
+constexpr FrequencyClass kFrequencyClasses[] = {{6, 18}, {18, 36}, {36, 54}, {54, 72}};
+}  // namespace
+
+void RainLayer::chk7Click() {
+    if (!m_form.chk7.checked()) {
+        m_engine.releaseChannel(m_engine.rainChannel);
+        m_engine.releaseChannel(m_engine.thunderChannel);
+        m_form.tmr3.setEnabled(false);
+        m_form.tmr4.setEnabled(false);
+        // Clearing a checked thunder box runs this handler once more, nested; that run finds
+        // the box clear and stops there.
+        m_form.chk8.setChecked(false);
+        endEpisodeBySwitch();
+    }
+    if (m_form.chk7.checked()) {
+        m_engine.releaseChannel(m_engine.rainChannel);
+        m_engine.releaseChannel(m_engine.thunderChannel);
+        rainTicks = 0;
+        cbb3Change();
+        cbb4Change();
+        m_form.tmr3.setEnabled(true);
+        m_form.tmr4.setEnabled(false);
+        endEpisodeBySwitch();
+    }
+}
+
+void RainLayer::endEpisodeBySwitch() {
+    unlockRainControls();
+    setSongVolumes(sliderVolume(m_form.trckbr6));
+    m_form.btn1.setCaption(kRainCaptionIdle);
+}
+
+void RainLayer::cbb3Change() {
+    const int index = m_form.cbb3.itemIndex();
+    if (index >= 0 && index < static_cast<int>(std::size(kFrequencyClasses))) {
+        rainMinTicks = kFrequencyClasses[index].minTicks;
+        rainMaxTicks = kFrequencyClasses[index].maxTicks;
+    }
+    rainDueTicks = m_engine.rng.randomRange(rainMinTicks, rainMaxTicks);
+}
+
+void RainLayer::tmr3Timer() {
+    if (m_engine.isActive(m_engine.rainChannel)) return;
+    rainTicks += 1;
+    if (rainTicks >= rainDueTicks) {
+        btn1Click();
+        rainDueTicks = m_engine.rng.randomRange(rainMinTicks, rainMaxTicks);
+        rainTicks = 0;
+    }
+}
+
+}  // namespace engine

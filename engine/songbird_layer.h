@@ -1,0 +1,36 @@
+// The songbirds: recorded songs back to back, solo (one voice, species 1..14) or in duet
+// (voice A species 1..7, voice B species 8..14). Each new song's species is drawn at random
+// unless the user picked one in the voice's list; each list shows its voice's current species.
+// A song that starts while the rain slot sounds starts silent; the rain's cross-fade moves the
+// voices' volume.
+#pragma once
+
+#include "engine/sound_engine.h"
+#include "form/main_form.h"
+
+namespace engine {
+
+class SongbirdLayer {
+public:
+    SongbirdLayer(form::MainForm& form, SoundEngine& engine) : m_form(form), m_engine(engine) {}
+
+    void chk5Click();  // layer switch; also run by rb5/rb6 becoming checked
+    void cbb5Click();  // user picks voice A's next species
+    void cbb6Click();  // user picks voice B's next species
+    void tmr5Timer();
+    void trckbr6Change();
+
+    // -1: the voice's next species is drawn; otherwise the species its next song must be.
+    int32_t nextSingerA = -1;
+    int32_t nextSingerB = -1;
+    double songStartVolume = 0.0;
+
+private:
+    void startSong(Handle& slot, int32_t& nextSinger, int32_t lo, int32_t hi, form::ComboBox& list,
+                   int firstSpeciesInList);
+
+    form::MainForm& m_form;
+    SoundEngine& m_engine;
+};
+
+}  // namespace engine
