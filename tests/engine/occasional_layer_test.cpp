@@ -1,0 +1,162 @@
+#include <map>
+#include <set>
+
+#include "tests/engine/layer_fixture.h"
+
+namespace {
+
+class OccasionalLayers : public LayerTest {
+protected:
+    // Seconds until the next recording starts, counted tick by tick (at most limit).
+    int secondsToNextStart(size_t& openedBefore, int limit = 400) {
+        for (int s = 1; s <= limit; ++s) {
+            seconds(1);
+            if (h.audio.opened.size() > openedBefore) {
+                openedBefore = h.audio.opened.size();
+                return s;
+            }
+        }
+        return -1;
+    }
+};
+
+TEST_F(OccasionalLayers, WaitsAreDrawnFromTheClassUpperBoundExclusive) {
+    struct Case {
+        int index;
+        int lo, hi;  // seconds, inclusive
+    };
+    const Case cases[] = {{0, 2, 6}, {1, 10, 19}, {2, 20, 69}, {3, 70, 139}, {4, 200, 299}};
+    for (const Case& c : cases) {
+        h.f().cbb1.setItemIndex(c.index);
+        std::set<int> seen;
+        for (int i = 0; i < 3000; ++i) {
+            h.f().cbb1.pick(c.index);
+            seen.insert(h.app->insects().waitMs);
+        }
+        EXPECT_EQ(*seen.begin(), c.lo * 1000) << c.index;
+        EXPECT_EQ(*seen.rbegin(), c.hi * 1000) << c.index;
+    }
+}
+
+TEST_F(OccasionalLayers, RecordingStartsOnTheQuietTickThatReachesTheWait) {
+    // Recordings short enough to end within a tick, so every tick after one counts.
+    h.audio.defaultLengthMs = 500;
+    h.f().cbb1.setItemIndex(0);
+    h.f().chk9.setChecked(true);
+    size_t opened = 0;
+    std::set<std::string> names;
+    for (int round = 0; round < 200; ++round) {
+        const int wait = h.app->insects().waitMs / 1000;
+        ASSERT_GE(wait, 2);
+        ASSERT_LE(wait, 6);
+        ASSERT_EQ(secondsToNextStart(opened), wait) << "round " << round;
+        names.insert(h.audio.opened.back());
+        EXPECT_FLOAT_EQ(h.audio.volumeOf(h.e().insectsChannel), 0.25f);
+    }
+    EXPECT_EQ(names.size(), 8u);
+    EXPECT_EQ(*names.begin(), "nas1");
+    EXPECT_EQ(*names.rbegin(), "nas8");
+}
+
+TEST_F(OccasionalLayers, AnOwnRecordingOrRainHoldsTheCount) {
+    h.audio.defaultLengthMs = 10500;  // ends between the 10th and 11th tick after it starts
+    h.f().cbb2.setItemIndex(0);
+    h.f().chk6.setChecked(true);
+    size_t opened = 0;
+    secondsToNextStart(opened);
+    const int wait = h.app->extraBirds().waitMs / 1000;
+    // The recording plays over 10 ticks that count nothing; counting resumes on the 11th.
+    EXPECT_EQ(secondsToNextStart(opened), 10 + wait);
+
+    rainSounds(true);
+    opened = h.audio.opened.size();
+    seconds(2);  // held: the layer's recording has not ended yet anyway
+    const int counted = h.app->extraBirds().elapsedMs;
+    seconds(100);
+    EXPECT_EQ(h.app->extraBirds().elapsedMs, counted) << "rain holds the count";
+    EXPECT_EQ(h.audio.opened.size(), opened);
+    rainSounds(false);
+    const int next = h.app->extraBirds().waitMs / 1000;
+    EXPECT_EQ(secondsToNextStart(opened), next - counted / 1000);
+}
+
+TEST_F(OccasionalLayers, ClassChangeKeepsTheCountedSilence) {
+    h.audio.defaultLengthMs = 500;
+    h.f().cbb1.setItemIndex(4);
+    h.f().chk9.setChecked(true);
+    seconds(30);
+    EXPECT_EQ(h.app->insects().elapsedMs, 30000);
+    h.f().cbb1.pick(0);  // a 2..6 s wait, already passed: starts on the next quiet tick
+    size_t opened = h.audio.opened.size();
+    EXPECT_EQ(secondsToNextStart(opened), 1);
+
+    h.f().cbb1.pick(1);
+    seconds(15);
+    h.f().cbb1.pick(4);
+    const int counted = h.app->insects().elapsedMs / 1000;
+    opened = h.audio.opened.size();
+    EXPECT_EQ(secondsToNextStart(opened), h.app->insects().waitMs / 1000 - counted);
+}
+
+TEST_F(OccasionalLayers, SwitchingOffSilencesAtOnceAndOnCountsFromZero) {
+    h.audio.defaultLengthMs = 60000;
+    h.f().cbb1.setItemIndex(0);
+    h.f().chk9.setChecked(true);
+    seconds(7);
+    ASSERT_TRUE(h.e().isActive(h.e().insectsChannel));
+    h.f().chk9.setChecked(false);
+    EXPECT_FALSE(h.e().isActive(h.e().insectsChannel));
+    EXPECT_FALSE(h.f().Timer1.enabled());
+    h.f().chk9.setChecked(true);
+    EXPECT_EQ(h.app->insects().elapsedMs, 0);
+}
+
+TEST_F(OccasionalLayers, MissingRecordingUsesItsTurnAndCountsOn) {
+    h.audio.missing = {"nas1", "nas2", "nas3", "nas4", "nas5", "nas6", "nas7", "nas8"};
+    h.f().cbb1.setItemIndex(0);
+    h.f().chk9.setChecked(true);
+    const int first = h.app->insects().waitMs / 1000;
+    seconds(first);
+    EXPECT_EQ(h.e().insectsChannel, 0u);
+    EXPECT_EQ(h.app->insects().elapsedMs, 0);
+    const int second = h.app->insects().waitMs / 1000;
+    size_t creates = 0;
+    seconds(second);
+    for (const std::string& c : h.audio.calls) creates += c.rfind("create nas", 0) == 0;
+    EXPECT_EQ(creates, 2u);
+    EXPECT_TRUE(h.dialogs.shown.empty());
+}
+
+TEST_F(OccasionalLayers, SliderActsOnThePlayingRecordingAndTheNextOne) {
+    h.audio.defaultLengthMs = 60000;
+    h.f().cbb2.setItemIndex(0);
+    h.f().chk6.setChecked(true);
+    seconds(7);
+    const engine::Handle playing = h.e().extraBirdsChannel;
+    h.f().trckbr7.setPosition(16);
+    EXPECT_FLOAT_EQ(h.audio.volumeOf(playing), 0.8f);
+}
+
+TEST_F(OccasionalLayers, ExactDrawsFromAFreshGenerator) {
+    // Only the insects layer draws: wait, then file number and the next wait, in that order.
+    h.audio.defaultLengthMs = 500;
+    h.e().rng.randSeed = 0;
+    h.f().cbb1.setItemIndex(0);
+    h.f().chk9.setChecked(true);
+    seconds(60);
+    engine::Random r;
+    std::vector<std::string> expected;
+    int wait = r.randomRange(2, 7);
+    for (int t = 0, quiet = 0; t < 60; ++t) {
+        if (++quiet < wait) continue;
+        expected.push_back("nas" + std::to_string(r.randomRange(1, 9)));
+        wait = r.randomRange(2, 7);
+        quiet = 0;
+    }
+    EXPECT_EQ(h.audio.opened, expected);
+    ASSERT_GE(expected.size(), 3u);
+    EXPECT_EQ((std::vector<std::string>(expected.begin(), expected.begin() + 3)),
+              (std::vector<std::string>{"nas1", "nas2", "nas6"}));
+}
+
+}  // namespace

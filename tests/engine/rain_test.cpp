@@ -1,0 +1,281 @@
+#include <cmath>
+
+#include "tests/engine/layer_fixture.h"
+
+namespace {
+
+const std::string kIdle = "Дождя!";
+const std::string kSteady = "Хватит дождя!";
+
+class Rain : public LayerTest {
+protected:
+    void SetUp() override {
+        LayerTest::SetUp();
+        h.f().trckbr9.setPosition(12);  // R = 0.6
+        h.f().trckbr6.setPosition(8);   // S = 0.4
+        h.audio.defaultLengthMs = 3600000;
+        h.f().chk5.setChecked(true);
+        h.f().chk7.setChecked(true);
+        seconds(1);  // songbird voice A sings
+    }
+    float expected(int factor, int position) {
+        return static_cast<float>(factor * ((position / 20.0) / 30.0));
+    }
+    float rainVolume() { return h.audio.volumeOf(h.e().rainChannel); }
+    float songVolume() { return h.audio.volumeOf(h.e().songChannelA); }
+    bool locked() {
+        for (form::Control* c :
+             {(form::Control*)&h.f().trckbr6, (form::Control*)&h.f().chk5,
+              (form::Control*)&h.f().chk6, (form::Control*)&h.f().chk9, (form::Control*)&h.f().rb5,
+              (form::Control*)&h.f().rb6, (form::Control*)&h.f().cbb5, (form::Control*)&h.f().cbb6})
+            if (c->enabled()) return false;
+        return true;
+    }
+    void expectUnlocked() {
+        EXPECT_TRUE(h.f().btn1.enabled());
+        EXPECT_TRUE(h.f().trckbr6.enabled());
+        EXPECT_TRUE(h.f().trckbr9.enabled());
+        EXPECT_TRUE(h.f().chk5.enabled());
+        EXPECT_TRUE(h.f().cbb5.enabled());
+        EXPECT_EQ(h.f().btn1.caption(), kIdle);
+    }
+};
+
+TEST_F(Rain, TwelveMinuteFadeInAndOutStepByStep) {
+    h.f().btn1.click();
+    EXPECT_EQ(h.audio.opened.back(), "dogd2");
+    EXPECT_EQ(rainVolume(), 0.0f);
+    EXPECT_EQ(h.f().btn1.caption(), kIdle) << "the caption changes at the first step";
+
+    struct Step {
+        int second;
+        int rainFactor, songFactor;
+        std::string caption;
+    };
+    const Step fadeIn[] = {
+        {1, 1, 29, "29"}, {2, 2, 28, "28"}, {17, 17, 13, "13"}, {30, 30, 0, "0"}};
+    int at = 0;
+    for (const Step& s : fadeIn) {
+        seconds(s.second - at);
+        at = s.second;
+        EXPECT_EQ(rainVolume(), expected(s.rainFactor, 12)) << s.second;
+        EXPECT_EQ(songVolume(), expected(s.songFactor, 8)) << s.second;
+        EXPECT_EQ(h.f().btn1.caption(), s.caption);
+        EXPECT_FALSE(h.f().btn1.enabled());
+        EXPECT_FALSE(h.f().trckbr9.enabled());
+        EXPECT_TRUE(locked());
+    }
+    EXPECT_EQ(rainVolume(), 0.6f);
+    seconds(1);  // step 31
+    EXPECT_EQ(h.f().btn1.caption(), kSteady);
+    EXPECT_TRUE(h.f().btn1.enabled());
+    EXPECT_TRUE(h.f().trckbr9.enabled());
+    EXPECT_TRUE(locked());
+
+    // The user stops it: the fade-out starts at the next regular tick.
+    h.f().btn1.click();
+    h.f().btn1.click();  // twice before the tick: one press
+    EXPECT_EQ(h.f().btn1.caption(), kSteady);
+    seconds(1);
+    EXPECT_EQ(h.f().btn1.caption(), "29");
+    EXPECT_EQ(rainVolume(), expected(29, 12));
+    EXPECT_EQ(songVolume(), expected(1, 8));
+    seconds(28);
+    EXPECT_EQ(h.f().btn1.caption(), "1");
+    seconds(1);
+    EXPECT_EQ(songVolume(), 0.4f);
+    EXPECT_FALSE(h.e().isActive(h.e().rainChannel));
+    EXPECT_FALSE(h.f().tmr4.enabled());
+    expectUnlocked();
+}
+
+TEST_F(Rain, TwelveMinuteRainEndsWhenItsRecordingHasPlayed) {
+    h.audio.lengthMs["dogd_gr3"] = 100500;
+    h.f().chk8.setChecked(true);
+    h.f().btn1.click();
+    EXPECT_EQ(h.audio.opened.back(), "dogd_gr3");
+    seconds(100);
+    EXPECT_EQ(h.f().btn1.caption(), kSteady);
+    seconds(1);  // the first tick after the end performs fade-out step 1
+    EXPECT_EQ(h.f().btn1.caption(), "29");
+    seconds(29);
+    expectUnlocked();
+}
+
+TEST_F(Rain, SetDurationTimingWithThunder) {
+    h.f().rb8.setChecked(true);
+    h.f().chk8.setChecked(true);
+    const int units = h.app->rain().rainDurationMs / 100000;
+    ASSERT_GE(units, 3);
+    ASSERT_LE(units, 5);
+    h.f().btn1.click();
+    EXPECT_EQ(h.audio.opened.back(), "dogd3");
+    EXPECT_EQ(h.audio.opened[h.audio.opened.size() - 2], "dogd_gr") << "thunder first";
+    seconds(30);
+    EXPECT_EQ(h.audio.volumeOf(h.e().thunderChannel), 0.6f) << "thunder rises with the rain";
+    seconds(1);
+    EXPECT_EQ(h.f().tmr4.interval(), 100000);
+    h.f().trckbr9.setPosition(20);
+    EXPECT_EQ(rainVolume(), 1.0f);
+    EXPECT_EQ(h.audio.volumeOf(h.e().thunderChannel), 0.6f) << "the slider leaves thunder";
+
+    seconds(100 * units - 1);
+    EXPECT_EQ(h.f().btn1.caption(), kSteady);
+    seconds(1);  // the n-th count performs fade-out step 1
+    EXPECT_EQ(h.f().btn1.caption(), "29");
+    EXPECT_EQ(h.audio.volumeOf(h.e().thunderChannel), 0.6f) << "the fade-out leaves thunder";
+    seconds(28);
+    EXPECT_TRUE(h.e().isActive(h.e().thunderChannel));
+    seconds(1);
+    EXPECT_FALSE(h.e().isActive(h.e().thunderChannel));
+    expectUnlocked();
+}
+
+TEST_F(Rain, StopPressAbandonsTheRunningCountPeriod) {
+    h.f().rb8.setChecked(true);
+    h.f().btn1.click();
+    seconds(31 + 50);
+    h.f().btn1.click();
+    h.clock.advance(999);
+    EXPECT_EQ(h.f().btn1.caption(), kSteady);
+    h.clock.advance(1);
+    EXPECT_EQ(h.f().btn1.caption(), "29");
+}
+
+TEST_F(Rain, ForeverStopsTheStepTimerUntilPressed) {
+    h.f().rb8.setChecked(true);
+    h.f().cbb4.pick(4);
+    h.f().btn1.click();
+    seconds(31);
+    EXPECT_FALSE(h.f().tmr4.enabled());
+    h.f().cbb4.pick(0);  // changes nothing now
+    seconds(10000);
+    EXPECT_EQ(h.f().btn1.caption(), kSteady);
+    h.f().btn1.click();
+    seconds(1);
+    EXPECT_EQ(h.f().btn1.caption(), "29");
+}
+
+TEST_F(Rain, MissingRainFadesInAndOutTogether) {
+    h.audio.missing = {"dogd2"};
+    h.f().btn1.click();
+    seconds(1);
+    EXPECT_EQ(h.f().btn1.caption(), "29");
+    EXPECT_EQ(songVolume(), expected(1, 8)) << "the fade-out's songbird level prevails";
+    seconds(1);
+    EXPECT_EQ(songVolume(), expected(2, 8));
+    seconds(28);
+    expectUnlocked();
+    EXPECT_EQ(songVolume(), 0.4f);
+}
+
+TEST_F(Rain, PressWithRainSwitchOffDoesNothing) {
+    h.f().chk7.setChecked(false);
+    h.audio.clearCalls();
+    h.f().btn1.click();
+    seconds(5);
+    EXPECT_EQ(h.f().btn1.caption(), kIdle);
+    EXPECT_TRUE(h.f().btn1.enabled());
+    for (const std::string& c : h.audio.calls) EXPECT_NE(c.rfind("create dogd", 0), 0u) << c;
+}
+
+TEST_F(Rain, EveryChangeOfSwitchThunderOrModeEndsAnEpisodeAtOnce) {
+    struct Change {
+        const char* what;
+        void (*act)(form::MainForm&);
+        bool switchOn;
+    };
+    const Change changes[] = {
+        {"thunder on", [](form::MainForm& f) { f.chk8.setChecked(true); }, true},
+        {"mode set", [](form::MainForm& f) { f.rb8.setChecked(true); }, true},
+        {"rain off", [](form::MainForm& f) { f.chk7.setChecked(false); }, false},
+    };
+    for (const Change& c : changes) {
+        SCOPED_TRACE(c.what);
+        h.f().chk7.setChecked(true);
+        h.f().rb7.setChecked(true);
+        h.f().btn1.click();
+        seconds(12);
+        ASSERT_TRUE(locked());
+        c.act(h.f());
+        EXPECT_FALSE(h.e().isActive(h.e().rainChannel));
+        EXPECT_FALSE(h.e().isActive(h.e().thunderChannel));
+        EXPECT_EQ(songVolume(), 0.4f);
+        expectUnlocked();
+        EXPECT_FALSE(h.f().tmr4.enabled());
+        EXPECT_EQ(h.f().tmr3.enabled(), c.switchOn);
+        EXPECT_EQ(h.app->rain().rainTicks, 0);
+        h.f().chk8.setChecked(false);
+    }
+}
+
+TEST_F(Rain, ClearingRainWithThunderRunsTheSwitchOnceMoreNested) {
+    h.f().chk8.setChecked(true);
+    h.audio.clearCalls();
+    h.f().chk7.setChecked(false);
+    EXPECT_FALSE(h.f().chk8.checked());
+    int releases = 0;
+    for (const std::string& c : h.audio.calls) releases += c.rfind("free", 0) == 0;
+    EXPECT_EQ(releases, 4) << "rain and thunder released by both runs";
+    // With the rain off, checking thunder clears it again at once.
+    h.f().chk8.setChecked(true);
+    EXPECT_FALSE(h.f().chk8.checked());
+}
+
+TEST_F(Rain, SchedulerCountsOnlyRainFreeTicks) {
+    const int due = h.app->rain().rainDueTicks;
+    ASSERT_GE(due, 6);
+    ASSERT_LE(due, 17);
+    seconds(100 * due - 1);
+    EXPECT_EQ(h.f().btn1.caption(), kIdle);
+    seconds(1);  // the due tick presses the button
+    EXPECT_EQ(h.app->rain().rainTicks, 0);
+    EXPECT_TRUE(h.e().isActive(h.e().rainChannel));
+    const int next = h.app->rain().rainDueTicks;
+    // The whole twelve-minute recording holds the count.
+    seconds(3000);
+    EXPECT_EQ(h.app->rain().rainTicks, 0);
+    h.audio.lengthMs["dogd2"] = 0;  // the recording ends now
+    seconds(100);
+    EXPECT_EQ(h.app->rain().rainTicks, 1);
+    (void)next;
+}
+
+TEST_F(Rain, LowerClassFiresAtTheNextCountedTick) {
+    h.f().cbb3.setItemIndex(3);
+    h.f().cbb3.pick(3);
+    seconds(100 * 20);
+    ASSERT_EQ(h.app->rain().rainTicks, 20);
+    h.f().cbb3.pick(0);  // 6..17: already passed
+    seconds(100);
+    EXPECT_TRUE(h.e().isActive(h.e().rainChannel));
+    EXPECT_EQ(h.app->rain().rainTicks, 0);
+}
+
+TEST_F(Rain, ScheduledPressDuringACountdownDoesNothingAndDrawsAnew) {
+    // The recording ends at 80.5 s, so the fade-out runs when the scheduler's tick comes at
+    // 100 s; the rain slot is quiet then, the tick counts and reaches its due count.
+    h.app->rain().rainDueTicks = 1;
+    h.audio.lengthMs["dogd2"] = 79500;
+    h.f().btn1.click();
+    seconds(98);
+    ASSERT_EQ(h.f().btn1.caption(), "11");
+    const size_t opened = h.audio.opened.size();
+    seconds(1);
+    EXPECT_EQ(h.audio.opened.size(), opened);
+    EXPECT_EQ(h.app->rain().rainTicks, 0);
+    EXPECT_GE(h.app->rain().rainDueTicks, 6);
+    seconds(11);
+    EXPECT_EQ(h.f().btn1.caption(), kIdle);
+}
+
+TEST_F(Rain, UserPressKeepsTheSchedulerCount) {
+    seconds(100 * 3);
+    ASSERT_EQ(h.app->rain().rainTicks, 3);
+    h.audio.lengthMs["dogd2"] = 250000;
+    h.f().btn1.click();
+    seconds(200);
+    EXPECT_EQ(h.app->rain().rainTicks, 3);
+}
+
+}  // namespace
