@@ -1,0 +1,316 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <random>
+
+#include "settings/settings_file.h"
+#include "tests/support/harness.h"
+
+namespace {
+
+using testing_support::Harness;
+using testing_support::initialSettings;
+using testing_support::settingsText;
+
+TEST(IntegerRule, Table) {
+    struct Case {
+        const char* text;
+        bool ok;
+        int32_t value;
+    };
+    const Case cases[] = {
+        {"5", true, 5},
+        {" 5", true, 5},
+        {"   +5", true, 5},
+        {"-0", true, 0},
+        {"007", true, 7},
+        {"$A", true, 10},
+        {"x14", true, 20},
+        {"X14", true, 20},
+        {"0x14", true, 20},
+        {"0X1f", true, 31},
+        {"-$A", true, -10},
+        {"$FFFFFFFF", true, -1},
+        {"$80000000", true, INT32_MIN},
+        {"2147483647", true, INT32_MAX},
+        {"-2147483648", true, INT32_MIN},
+        {"$0000000001", true, 1},
+        {"2147483648", false, 0},
+        {"-2147483649", false, 0},
+        {"$100000000", false, 0},
+        {"", false, 0},
+        {" ", false, 0},
+        {"+", false, 0},
+        {"-", false, 0},
+        {"$", false, 0},
+        {"0x", false, 0},
+        {"x", false, 0},
+        {"5 ", false, 0},
+        {"5.0", false, 0},
+        {"\t5", false, 0},
+        {"+-5", false, 0},
+        {"5a", false, 0},
+        {"$G", false, 0},
+        {"00x5", false, 0},
+        {"- 5", false, 0},
+    };
+    for (const Case& c : cases) {
+        int32_t v = 12345;
+        EXPECT_EQ(settings::parseInteger(c.text, v), c.ok) << '"' << c.text << '"';
+        if (c.ok) EXPECT_EQ(v, c.value) << '"' << c.text << '"';
+    }
+}
+
+TEST(Lines, EveryBreakKindEndsALineAndAFinalBreakStartsNone) {
+    using V = std::vector<std::string_view>;
+    EXPECT_EQ(settings::splitLines("1\r\n2\r\n"), (V{"1", "2"}));
+    EXPECT_EQ(settings::splitLines("1\n2\r3"), (V{"1", "2", "3"}));
+    EXPECT_EQ(settings::splitLines("1\r\n\r\n"), (V{"1", ""}));
+    EXPECT_EQ(settings::splitLines("\n"), (V{""}));
+    EXPECT_EQ(settings::splitLines(""), (V{}));
+    EXPECT_EQ(settings::splitLines("1\n\r2"), (V{"1", "", "2"}));
+}
+
+// A program started from a given settings file.
+class Load : public ::testing::Test {
+protected:
+    void start(const std::string& content) {
+        h.writeSettings(content);
+        ASSERT_TRUE(h.app->FormCreate());
+    }
+    std::vector<std::string> messages() {
+        std::vector<std::string> out;
+        for (auto& m : h.dialogs.shown) out.push_back(m.text);
+        return out;
+    }
+    std::vector<int> saved() {
+        h.app->btn2Click();
+        const std::string content = h.readSettings();
+        std::vector<int> out;
+        for (std::string_view line : settings::splitLines(content))
+            out.push_back(std::stoi(std::string(line)));
+        return out;
+    }
+    Harness h;
+};
+
+const std::vector<int> kSample = {1, 7, 0, 1, 3, 0, 1, 12, 0, 1,  20, 4,
+                                  1, 0, 1, 1, 9, 1, 3, 0,  4, 77, 0};
+
+TEST_F(Load, AWrittenFileRestoresEveryControlAndResavesByteForByte) {
+    start(settingsText(kSample));
+    EXPECT_TRUE(h.dialogs.shown.empty());
+    EXPECT_EQ(saved(), kSample);
+    EXPECT_EQ(h.readSettings(), settingsText(kSample));
+}
+
+TEST_F(Load, LfAndCrEndsLoadLikeCrLf) {
+    start(settingsText(kSample, "\n"));
+    EXPECT_EQ(saved(), kSample);
+    Harness other;
+    other.writeSettings(settingsText(kSample, "\r"));
+    ASSERT_TRUE(other.app->FormCreate());
+    other.app->btn2Click();
+    EXPECT_EQ(other.readSettings(), settingsText(kSample));
+}
+
+TEST_F(Load, OutcomeTable) {
+    struct Case {
+        const char* what;
+        std::function<std::string()> content;
+        std::vector<std::string> messages;
+        std::vector<int> after;  // what a save then writes
+    };
+    auto with = [](int line, const char* text, const char* tail = "") {
+        std::string out;
+        for (int i = 0; i < 23; ++i)
+            out += (i == line - 1 ? std::string(text) : std::to_string(kSample[i])) + "\r\n";
+        return out + tail;
+    };
+    // The reset puts back sliders, the class lists, the master slider and the sound switch.
+    auto reset = [](std::vector<int> v) {
+        for (int i : {1, 4, 7, 10, 13, 16}) v[i] = 10;
+        v[11] = 2, v[14] = 2, v[18] = 0, v[20] = 0, v[21] = 50, v[22] = 1;
+        return v;
+    };
+    std::vector<int> initial = initialSettings();
+    std::vector<int> tenLines = initial;
+    std::copy(kSample.begin(), kSample.begin() + 10, tenLines.begin());
+    std::vector<int> stoppedAtTen = initial;
+    std::copy(kSample.begin(), kSample.begin() + 9, stoppedAtTen.begin());
+    const char* err = settings::kMessageHasErrors;
+    const Case cases[] = {
+        {"empty file: no message, no reset", [] { return std::string(); }, {}, initial},
+        {"ten lines",
+         [&] {
+             return settingsText({kSample.begin(), kSample.begin() + 10});
+         },
+         {},
+         tenLines},
+        {"extra valid line ignored", [&] { return with(0, "", "7\r\n"); }, {}, kSample},
+        {"extra line with letters", [&] { return with(0, "", "abc\r\n"); }, {err}, reset(kSample)},
+        {"extra empty line", [&] { return with(0, "", "\r\n"); }, {err}, reset(kSample)},
+        {"line 10 out of range", [&] { return with(10, "2"); }, {err}, reset(stoppedAtTen)},
+        {"blank before a value",
+         [&] { return with(2, " 7"); },
+         {},
+         [] {
+             auto v = kSample;
+             v[1] = 7;
+             return v;
+         }()},
+        {"trailing blank",
+         [&] { return with(2, "7 "); },
+         {err},
+         reset({kSample[0], 5, 1, 0, 5, 1, 0, 5, 1, 0, 5, 2, 0, 5, 2, 0, 5, 0, 0, 1, 0, 0, 1})},
+        {"hex 20",
+         [&] { return with(2, "$14"); },
+         {},
+         [] {
+             auto v = kSample;
+             v[1] = 20;
+             return v;
+         }()},
+        {"hex 21 out of range",
+         [&] { return with(2, "$15"); },
+         {err},
+         reset({kSample[0], 5, 1, 0, 5, 1, 0, 5, 1, 0, 5, 2, 0, 5, 2, 0, 5, 0, 0, 1, 0, 0, 1})},
+        {"thunder on with rain off ends up off",
+         [&] { return with(16, "0"); },
+         {},
+         [] {
+             auto v = kSample;
+             v[15] = 0;
+             v[17] = 0;
+             return v;
+         }()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Harness fresh;
+        fresh.writeSettings(c.content());
+        ASSERT_TRUE(fresh.app->FormCreate());
+        std::vector<std::string> shown;
+        for (auto& m : fresh.dialogs.shown) {
+            shown.push_back(m.text);
+            EXPECT_EQ(m.kind, form::MessageKind::Information);
+            EXPECT_EQ(m.title, "Ombrelin");
+        }
+        EXPECT_EQ(shown, c.messages);
+        fresh.app->btn2Click();
+        const std::string written = fresh.readSettings();
+        std::vector<int> after;
+        for (std::string_view line : settings::splitLines(written))
+            after.push_back(std::stoi(std::string(line)));
+        EXPECT_EQ(after, c.after);
+    }
+}
+
+TEST_F(Load, MissingFileIsReportedOnceAndTheDefaultsApply) {
+    ASSERT_TRUE(h.app->FormCreate());
+    EXPECT_EQ(messages(), (std::vector<std::string>{settings::kMessageNotFound}));
+    EXPECT_EQ(h.f().TrackBar1.position(), 10);
+    EXPECT_EQ(h.f().strckbr11.position(), 50);
+    EXPECT_FALSE(h.f().chk1.checked());
+    EXPECT_EQ(h.volume.words.back(), 0x7EF47EF4u);
+}
+
+TEST_F(Load, AFolderInPlaceOfTheFileCountsAsMissing) {
+    mkdir(h.settingsPath().c_str(), 0755);
+    ASSERT_TRUE(h.app->FormCreate());
+    EXPECT_EQ(messages(), (std::vector<std::string>{settings::kMessageNotFound}));
+}
+
+TEST_F(Load, LinesRunTheirControlsOperationsOneAtATime) {
+    // Line 1 starts the brook during the load; the bring-up then restarts it. Line 23 = 0 mutes
+    // during the load.
+    std::vector<int> v = initialSettings();
+    v[0] = 1;
+    v[21] = 40;
+    v[22] = 0;
+    start(settingsText(v));
+    EXPECT_EQ(h.audio.opened, (std::vector<std::string>{"ruchey3", "ruchey3"}));
+    EXPECT_EQ(h.volume.words, (std::vector<uint32_t>{0x65906590, 0, 0}));
+}
+
+TEST(Save, ExactBytesForTheInitialWindow) {
+    Harness h;
+    h.app->btn2Click();
+    EXPECT_EQ(h.readSettings(),
+              "0\r\n5\r\n1\r\n0\r\n5\r\n1\r\n0\r\n5\r\n1\r\n0\r\n5\r\n2\r\n0\r\n5\r\n2\r\n0\r\n"
+              "5\r\n0\r\n0\r\n1\r\n0\r\n0\r\n1\r\n");
+}
+
+TEST(Save, FailureMidWriteLeavesTheOldFileAndIsShown) {
+    Harness h;
+    h.writeSettings("old contents\r\n");
+    int calls = 0;
+    h.app->settingsFile().setWriteFunction([&](int fd, const void* data, size_t size) -> ssize_t {
+        if (++calls == 1) return ::write(fd, data, size / 2);
+        errno = ENOSPC;
+        return -1;
+    });
+    h.app->FormCloseQuery();
+    EXPECT_EQ(h.readSettings(), "old contents\r\n");
+    ASSERT_EQ(h.dialogs.shown.size(), 1u);
+    EXPECT_EQ(h.dialogs.shown[0].kind, form::MessageKind::StopError);
+    EXPECT_NE(h.dialogs.shown[0].text.find(h.settingsPath()), std::string::npos);
+    EXPECT_NE(h.dialogs.shown[0].text.find(std::strerror(ENOSPC)), std::string::npos);
+    EXPECT_EQ(h.audio.calls.back(), "freeall") << "the close goes on";
+    // No temporary file is left behind.
+    const auto entries = std::distance(std::filesystem::directory_iterator(h.dir),
+                                       std::filesystem::directory_iterator());
+    EXPECT_EQ(entries, 1);
+}
+
+TEST(Save, UnwritableFolderGivesTheErrorAndTheCloseCompletes) {
+    // A missing folder fails for root too, unlike a read-only one.
+    Harness h;
+    settings::SettingsFile file(h.f(), h.dialogs, (h.dir / "no-such-folder" / "n_p_d.ini").string(),
+                                "Ombrelin");
+    EXPECT_FALSE(file.btn2Click());
+    ASSERT_EQ(h.dialogs.shown.size(), 1u);
+    EXPECT_NE(h.dialogs.shown[0].text.find("no-such-folder/n_p_d.ini"), std::string::npos);
+}
+
+// Random bytes and mutated valid files: never a crash; the error marker is set exactly when
+// some line is not an integer or a value of lines 1-23 is out of range.
+TEST(LoaderFuzz, ErrorMarkerMatchesAnIndependentCheck) {
+    const int ranges[23] = {1, 20, 1, 1, 20, 1, 1, 20, 1, 1,   20, 4,
+                            1, 20, 4, 1, 20, 1, 3, 1,  4, 100, 1};
+    std::mt19937 gen(1234);
+    const std::string alphabet = "0123456789 +-$xX\r\nabcdefABCDEF\t.";
+    for (int round = 0; round < 400; ++round) {
+        std::string content;
+        if (round % 2 == 0) {
+            const int length = gen() % 80;
+            for (int i = 0; i < length; ++i) content += alphabet[gen() % alphabet.size()];
+        } else {
+            content = settingsText(kSample);
+            const int edits = 1 + gen() % 3;
+            for (int i = 0; i < edits; ++i)
+                content[gen() % content.size()] = alphabet[gen() % alphabet.size()];
+        }
+        bool expectError = false;
+        int lineNumber = 0;
+        for (std::string_view line : settings::splitLines(content)) {
+            ++lineNumber;
+            int32_t v = 0;
+            if (!settings::parseInteger(line, v) ||
+                (lineNumber <= 23 && (v < 0 || v > ranges[lineNumber - 1]))) {
+                expectError = true;
+                break;
+            }
+        }
+        Harness h;
+        h.writeSettings(content);
+        h.app->btn3Click();
+        EXPECT_EQ(!h.app->settingsFile().settingsError.empty(), expectError) << round;
+        EXPECT_LE(h.dialogs.shown.size(), 1u);
+    }
+}
+
+}  // namespace
