@@ -44,6 +44,11 @@ public:
     std::string nameOf(engine::Handle h) const;
     bool isLive(engine::Handle h) const { return m_streams.count(h) != 0; }
     int liveStreams() const { return static_cast<int>(m_streams.size()); }
+    std::vector<engine::Handle> liveHandles() const {
+        std::vector<engine::Handle> out;
+        for (const auto& entry : m_streams) out.push_back(entry.first);
+        return out;
+    }
     // Only the calls since the last clearCalls().
     void clearCalls() { calls.clear(); }
 

@@ -1,0 +1,125 @@
+// Start-up and close of the window logic over fakes.
+#include <gtest/gtest.h>
+
+#include "app/single_instance.h"
+#include "tests/support/harness.h"
+
+namespace {
+
+using Calls = std::vector<std::string>;
+using testing_support::Harness;
+
+TEST(Startup, HaltsBeforeAnythingWhenAnotherInstanceRuns) {
+    Harness h;
+    h.instanceFree = false;
+    EXPECT_FALSE(h.app->FormCreate());
+    EXPECT_TRUE(h.audio.calls.empty());
+    EXPECT_TRUE(h.dialogs.shown.empty());
+}
+
+TEST(Startup, LibraryFailuresShowTheirMessageAndHalt) {
+    struct Case {
+        uint32_t version;
+        int init;
+        const char* message;
+    };
+    const Case cases[] = {{0x02030000, 1, "Не корректная версия BASS.DLL"},
+                          {0x02050011, 1, "Не корректная версия BASS.DLL"},
+                          {0x02040011, 0, "Ошибка инициализация аудио"}};
+    for (const Case& c : cases) {
+        Harness h;
+        h.audio.version = c.version;
+        h.audio.initResult = c.init;
+        h.writeSettings("1\r\n");
+        EXPECT_FALSE(h.app->FormCreate());
+        ASSERT_EQ(h.dialogs.shown.size(), 1u);
+        EXPECT_EQ(h.dialogs.shown[0].text, c.message);
+        EXPECT_EQ(h.dialogs.shown[0].kind, form::MessageKind::StartupError);
+        EXPECT_TRUE(h.audio.opened.empty()) << "settings never read";
+        EXPECT_FALSE(h.f().chk1.checked());
+    }
+}
+
+TEST(Startup, SlidersGetTheirRangesBeforeTheLoad) {
+    Harness h;
+    h.writeSettings("0\r\n20\r\n");
+    ASSERT_TRUE(h.app->FormCreate());
+    EXPECT_EQ(h.f().TrackBar1.position(), 20);
+    EXPECT_EQ(h.f().TrackBar1.max(), 20);
+    EXPECT_EQ(h.f().strckbr11.max(), 100);
+}
+
+TEST(Startup, BringUpRunsEverySwitchInItsOrder) {
+    Harness h;
+    h.writeSettings(testing_support::settingsText(
+        {1, 5, 1, 1, 5, 1, 1, 5, 1, 1, 5, 0, 1, 5, 0, 1, 5, 0, 0, 1, 0, 50, 1}));
+    ASSERT_TRUE(h.app->FormCreate());
+    // Loaded switches start during the load (brook, birds); the bring-up then restarts them.
+    EXPECT_EQ(h.audio.opened, (Calls{"ruchey3", "pticv1", "ruchey3", "pticv1"}));
+    EXPECT_TRUE(h.f().tmr5.enabled());
+    EXPECT_TRUE(h.f().Timer1.enabled());
+    EXPECT_TRUE(h.f().tmr2.enabled());
+    EXPECT_TRUE(h.f().tmr3.enabled());
+    // The waits of the bring-up come from the loaded class (index 0: 2..6 s).
+    EXPECT_LE(h.app->insects().waitMs, 6000);
+    EXPECT_EQ(h.volume.words.back(), 0x7EF47EF4u);
+}
+
+TEST(Startup, SongbirdsMaySingWhileTheFirstStartMessageWaits) {
+    Harness h;
+    h.dialogs.whileShown = [&] { h.clock.advance(3000); };
+    ASSERT_TRUE(h.app->FormCreate());
+    // The songbird tick ran during the message (its switch is off but its timer runs from the
+    // window's creation); the bring-up then silences it.
+    EXPECT_FALSE(h.audio.opened.empty());
+    EXPECT_FALSE(h.e().isActive(h.e().songChannelA));
+    EXPECT_FALSE(h.f().tmr5.enabled());
+}
+
+TEST(Startup, SameSettingsGiveTheSameDrawsInTheSameOrder) {
+    const std::string settings = testing_support::settingsText(
+        {0, 5, 1, 0, 5, 1, 1, 5, 0, 1, 5, 0, 1, 5, 0, 1, 5, 1, 0, 0, 0, 50, 1});
+    std::vector<Calls> runs;
+    for (int i = 0; i < 2; ++i) {
+        Harness h;
+        h.audio.defaultLengthMs = 1500;
+        h.writeSettings(settings);
+        ASSERT_TRUE(h.app->FormCreate());
+        h.clock.advance(3 * 3600 * 1000);
+        runs.push_back(h.audio.opened);
+        EXPECT_GT(h.audio.opened.size(), 1000u);
+    }
+    EXPECT_EQ(runs[0], runs[1]);
+}
+
+TEST(Close, SavesFirstThenFreesEverySlotInOrder) {
+    Harness h;
+    h.writeSettings("");
+    ASSERT_TRUE(h.app->FormCreate());
+    h.f().chk1.setChecked(true);
+    h.f().chk2.setChecked(true);
+    h.audio.clearCalls();
+    h.e().songChannelA = 7;
+    h.e().songChannelB = 8;
+    h.app->FormCloseQuery();
+    EXPECT_EQ(h.audio.calls, (Calls{"stopall", "free 1", "free 2", "free 8", "free 7", "free 0",
+                                    "free 0", "free 0", "free 0", "freeall"}));
+    EXPECT_EQ(h.readSettings().substr(0, 9), "1\r\n5\r\n1\r\n");
+}
+
+TEST(SingleInstance, SecondHolderIsRefusedUntilTheFirstEnds) {
+    char dir[] = "/tmp/ombrelin-lock-XXXXXX";
+    ASSERT_TRUE(mkdtemp(dir));
+    setenv("XDG_RUNTIME_DIR", dir, 1);
+    {
+        SingleInstance first("999");
+        EXPECT_EQ(first.lockPath(), std::string(dir) + "/999.lock");
+        ASSERT_TRUE(first.acquire());
+        SingleInstance second("999");
+        EXPECT_FALSE(second.acquire());
+    }
+    SingleInstance third("999");
+    EXPECT_TRUE(third.acquire());
+}
+
+}  // namespace
