@@ -1,0 +1,139 @@
+// The program: real backends (OpenAL/libsndfile audio, the system output level through
+// PulseAudio), the Qt window bound to the window logic, the tray icon, and the paths by which a
+// desktop session ends a program (logout, SIGTERM, SIGINT, SIGHUP), all of which run the same
+// close path as the window's close button.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QIcon>
+#include <QSessionManager>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <csignal>
+#include <memory>
+
+#include "app/form_ombrelin.h"
+#include "app/single_instance.h"
+#include "engine/audio/al_audio_library.h"
+#include "engine/volume/pulse_volume.h"
+#include "ui/app_title.h"
+#include "ui/dialogs.h"
+#include "ui/main_window.h"
+#include "ui/timer_driver.h"
+#include "ui/tray_icon.h"
+
+namespace {
+
+const char* const kTrayRefused = "Cannot create shell notification icon";
+
+// Termination signalNotifier reach the event loop through a pipe, so the close path runs on the UI
+// thread like any other event.
+int g_signalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] ssize_t n = write(g_signalPipe[1], &byte, 1);
+}
+
+void installSignalPipe() {
+    if (pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    struct sigaction action {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &action, nullptr);
+}
+
+QIcon applicationIcon() {
+    QIcon icon;
+    for (int size : {16, 20, 24, 32, 40, 48, 64})
+        icon.addFile(QStringLiteral(":/ombrelin/icon_%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Whole-number scaling keeps the window's logical DPI (and so its layout scale) exact.
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
+        Qt::HighDpiScaleFactorRoundingPolicy::Round);
+    QApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    const QString title = ui::applicationTitle(QCoreApplication::applicationFilePath());
+    QGuiApplication::setApplicationDisplayName(title);
+    QGuiApplication::setDesktopFileName(QStringLiteral("ombrelin"));
+    QApplication::setWindowIcon(applicationIcon());
+
+    SingleInstance instance("999");
+    engine::AlAudioLibrary audio;
+    engine::PulseVolume volume;
+    ui::QtDialogs dialogs;
+    auto timers = std::make_unique<ui::QtTimerDriver>();
+
+    TForm_Ombrelin form({audio, volume, dialogs, *timers,
+                         QCoreApplication::applicationDirPath().toStdString(), title.toStdString(),
+                         [&instance] { return instance.acquire(); }});
+    ui::MainWindow window(form.form);
+    ui::TrayIcon tray;
+    form.master().onTrayImage = [&tray](int image) { tray.setImageIndex(image); };
+
+    if (!form.FormCreate()) {
+        timers.reset();
+        return 0;
+    }
+
+    bool closing = false;
+    window.onCloseRequest = [&] {
+        if (closing) return;
+        closing = true;
+        form.FormCloseQuery();
+        QCoreApplication::quit();
+    };
+    window.onMinimize = [&] {
+        // Hide once the minimise has been handled; hiding inside the state change confuses
+        // some window managers.
+        QTimer::singleShot(0, &window, [&] {
+            if (!window.isMinimized()) return;
+            if (!ui::TrayIcon::available()) {
+                // With no tray host the icon would not show: keep the window on screen rather
+                // than leave the user with neither.
+                window.showNormal();
+                dialogs.showMessage(form::MessageKind::StopError, title.toStdString(),
+                                    kTrayRefused);
+                return;
+            }
+            window.hide();
+            tray.setIconFromImage(form.form.chk10.checked() ? 1 : 0);
+            tray.setVisible(true);
+        });
+    };
+    tray.onShowWindow = [&] {
+        window.showNormal();
+        window.raise();
+        window.activateWindow();
+        tray.setVisible(false);
+    };
+    tray.onClose = [&] { window.close(); };
+    tray.onClick = [&] { form.toggleSound(); };
+
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+                     [&](QSessionManager&) { window.close(); });
+    installSignalPipe();
+    std::unique_ptr<QSocketNotifier> signalNotifier;
+    if (g_signalPipe[0] >= 0) {
+        signalNotifier = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
+        QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, &window, [&] {
+            char buffer[16];
+            while (read(g_signalPipe[0], buffer, sizeof buffer) > 0) {
+            }
+            window.close();
+        });
+    }
+
+    window.show();
+    app.exec();
+    tray.setVisible(false);
+    timers.reset();
+    return 0;
+}
