@@ -1,8 +1,10 @@
 #include "ui/tray_icon.h"
 
 #include <QAction>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QScreen>
 #include <QSystemTrayIcon>
 
 namespace ui {
@@ -22,11 +24,29 @@ TrayIcon::TrayIcon(QObject* parent)
     connect(close, &QAction::triggered, this, [this] {
         if (onClose) onClose();
     });
-    // The platform opens this menu itself on a right click.
-    m_tray->setContextMenu(m_menu.get());
+    // The menu is opened here, not handed to the platform: the XEmbed tray would open it on the
+    // button press, right under the pointer, and the release could then pick "show the window".
+    // Opening it once the right button is up (at once on StatusNotifier hosts, which report the
+    // click after the release) makes a right click only ever show the menu.
+    m_menuTimer.setInterval(20);
+    connect(&m_menuTimer, &QTimer::timeout, this, [this] {
+        if (QGuiApplication::mouseButtons() & Qt::RightButton) return;
+        m_menuTimer.stop();
+        // Beside the pointer, never under it, so no item is picked by a stray release.
+        const QPoint at = QCursor::pos();
+        const QSize size = m_menu->sizeHint();
+        QScreen* screen = QGuiApplication::screenAt(at);
+        const QRect area = screen ? screen->availableGeometry() : QRect(at, size * 2);
+        const int x =
+            at.x() + 1 + size.width() <= area.right() ? at.x() + 1 : at.x() - size.width() - 1;
+        const int y =
+            at.y() + 1 + size.height() <= area.bottom() ? at.y() + 1 : at.y() - size.height() - 1;
+        m_menu->popup(QPoint(x, y));
+    });
     connect(m_tray.get(), &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
                 if (reason == QSystemTrayIcon::Trigger && onClick) onClick();
+                if (reason == QSystemTrayIcon::Context) m_menuTimer.start();
             });
 }
 

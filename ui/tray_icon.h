@@ -8,6 +8,7 @@
 
 #include <QIcon>
 #include <QObject>
+#include <QTimer>
 #include <functional>
 #include <memory>
 
@@ -51,6 +52,7 @@ private:
     void setCurrent(int index);
 
     std::unique_ptr<QMenu> m_menu;
+    QTimer m_menuTimer;
     std::unique_ptr<QSystemTrayIcon> m_tray;
     int m_imageIndex = -1;
     int m_iconPicture = -1;  // the picture for the next show; -1: none chosen
