@@ -1,0 +1,190 @@
+#!/usr/bin/env bash
+# End-to-end run of the real program: first start without settings, a layer switched on through
+# the window and heard on the sink's monitor, a second instance, minimise to the tray, tray clicks
+# on the output level, close from the tray menu, no sound server, no tray host.
+# Usage: program_test.sh PATH/TO/Ombrelin ARTIFACT_DIR
+set -uo pipefail
+binary=$1
+artifacts=${2:-/tmp}
+mkdir -p "$artifacts"
+
+work=$(mktemp -d /tmp/ombrelin-e2e-XXXXXX)
+export XDG_RUNTIME_DIR=$work/runtime HOME=$work/home XDG_CONFIG_HOME=$work/home/.config
+mkdir -p "$XDG_RUNTIME_DIR" "$HOME" && chmod 700 "$XDG_RUNTIME_DIR"
+pids=()
+failures=0
+passed=0
+
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+    pkill -f "$work/prog/Ombrelin" 2>/dev/null
+    [ -n "${pa_pid:-}" ] && kill "$pa_pid" 2>/dev/null
+    sleep 0.3
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+check() {  # check NAME COMMAND...
+    local name=$1
+    shift
+    if "$@"; then
+        passed=$((passed + 1))
+        echo "ok: $name"
+    else
+        failures=$((failures + 1))
+        echo "FAILED: $name"
+    fi
+}
+
+wait_for() {  # wait_for SECONDS COMMAND...: polls until the command succeeds
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ $SECONDS -ge $deadline ] && return 1
+        sleep 0.1
+    done
+}
+
+# Sound server with a null sink as the default output.
+pulseaudio -D --exit-idle-time=-1 --disallow-exit --system=false -n \
+    --load='module-null-sink sink_name=test' --load=module-native-protocol-unix \
+    --log-target=file:"$XDG_RUNTIME_DIR/pa.log" 2>/dev/null
+wait_for 10 pactl info >/dev/null 2>&1 || { echo "FAILED: no PulseAudio server"; exit 1; }
+pa_pid=$(cat "$XDG_RUNTIME_DIR/pulse/pid" 2>/dev/null)
+
+# X server at the design density, a window manager for real minimising, a tray host.
+exec 5> "$work/display"
+Xvfb -displayfd 5 -screen 0 1024x768x24 -dpi 120 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+wait_for 10 test -s "$work/display" || { echo "FAILED: Xvfb did not start"; exit 1; }
+export DISPLAY=:$(head -1 "$work/display")
+export QT_FONT_DPI=120  # a 120-dpi desktop
+openbox >/dev/null 2>&1 &
+pids+=($!)
+start_tray() {
+    trayer --edge top --align right --widthtype pixel --width 120 --height 24 >/dev/null 2>&1 &
+    tray_pid=$!
+    pids+=($tray_pid)
+    wait_for 10 xdotool search --class trayer >/dev/null
+}
+start_tray
+
+# A portable program folder with one test recording.
+mkdir -p "$work/prog/samp_povt" "$work/prog/samp_raz"
+cp "$binary" "$work/prog/Ombrelin"
+sox -n -r 44100 -c 2 -t wav "$work/prog/samp_povt/ruchey3" synth 5 sine 440 vol 0.5
+
+visible_window() { xdotool search --onlyvisible --name "^Ombrelin$" 2>/dev/null | tail -1 | grep .; }
+main_window() {  # the main window: the visible one that is not a message box
+    local w
+    for w in $(xdotool search --onlyvisible --name '^Ombrelin$' 2>/dev/null); do
+        [ "$(xdotool getwindowgeometry "$w" | awk '/Geometry/ {print $2}')" = 522x405 ] &&
+            echo "$w" && return 0
+    done
+    return 1
+}
+level() { pactl get-sink-volume @DEFAULT_SINK@ | awk '/Volume/ {print $3; exit}'; }
+rms_of_sink() {  # RMS of one second of what the sink plays
+    timeout 1.5 parec -d test.monitor --raw --format=s16le --channels=2 --rate=44100 \
+        >"$work/rec.raw" 2>/dev/null
+    sox -t raw -r 44100 -e signed -b 16 -c 2 "$work/rec.raw" -n stat 2>&1 |
+        awk '/RMS +amplitude/ {print $3}'
+}
+# The tray icon: a small "Ombrelin" window inside the tray host; prints its centre on screen.
+tray_icon_centre() {
+    xwininfo -root -tree | awk '/"Ombrelin"/ {
+        for (i = 1; i <= NF; i++) if ($i ~ /^[0-9]+x[0-9]+\+/) { split($i, g, /[x+]/); w = g[1]; h = g[2] }
+        n = split($NF, p, "+")
+        if (w >= 8 && w <= 64 && h >= 8 && h <= 64) { print p[2] + int(w / 2), p[3] + int(h / 2); exit }
+    }'
+}
+tray_icon_docked() { [ -n "$(tray_icon_centre)" ]; }
+ended() {  # ended PID: the process is gone; its exit code is then in $exit_code
+    kill -0 "$1" 2>/dev/null && return 1
+    wait "$1"
+    exit_code=$?
+    return 0
+}
+screenshot() { import -window root "$artifacts/$1.png" 2>/dev/null || true; }
+
+# 1. First start: the missing settings file is reported before the window shows.
+"$work/prog/Ombrelin" >"$work/prog.log" 2>&1 &
+app_pid=$!
+check "settings message shown first" wait_for 10 visible_window
+check "window not shown under the message" bash -c "! xdotool search --onlyvisible --name '^Ombrelin$' | xargs -r -n1 xdotool getwindowgeometry | grep -q 522x405"
+screenshot first-start-message
+xdotool key --window "$(visible_window)" Return
+check "window shown at the design size" wait_for 10 main_window
+win=$(main_window)
+screenshot window
+check "defaults applied: output level 50" test "$(level)" = 32500
+
+# 2. The brook switched on through the window is heard on the sink.
+xdotool mousemove --window "$win" 19 34 click 1
+sleep 0.8
+rms=$(rms_of_sink)
+check "brook heard on the sink (RMS $rms)" awk "BEGIN {exit !($rms > 0.005)}"
+
+# 3. A second instance ends at once, silently, and leaves the first playing.
+timeout 10 "$work/prog/Ombrelin" >/dev/null 2>&1
+check "second instance exits 0" test $? -eq 0
+check "first instance still running" kill -0 $app_pid
+
+# 4. Minimise: the window leaves the screen, the icon docks; left clicks toggle the level.
+xdotool windowminimize "$win"
+check "window hidden" wait_for 5 bash -c "! xdotool search --onlyvisible --name '^Ombrelin$' | grep -q ."
+check "tray icon docked" wait_for 5 tray_icon_docked
+screenshot tray
+read -r ix iy < <(tray_icon_centre)
+xdotool mousemove "$ix" "$iy" click 1
+check "tray click mutes" wait_for 3 bash -c "[ \"\$(pactl get-sink-volume @DEFAULT_SINK@ | awk '/Volume/ {print \$3; exit}')\" = 0 ]"
+sleep 0.5
+xdotool mousemove "$ix" "$iy" click 1
+check "second tray click restores the level" wait_for 3 bash -c "[ \"\$(pactl get-sink-volume @DEFAULT_SINK@ | awk '/Volume/ {print \$3; exit}')\" = 32500 ]"
+
+# 5. Right click, "Закрыть" (the menu's last item): settings saved, the program ends. Wait out
+# the double-click interval so the right click is not read as part of the last left click.
+sleep 1.5
+xdotool mousemove "$ix" "$iy" click 3
+sleep 0.7
+screenshot tray-menu
+# The menu: a visible window of the program other than the icon; "Закрыть" is its lower half.
+menu_item=$(xdotool search --onlyvisible --class Ombrelin | while read -r w; do
+    xdotool getwindowgeometry "$w" | awk '/Position/ {split($2, p, ","); x = p[1]; y = p[2]}
+        /Geometry/ {split($2, g, "x"); if (g[1] > 64 && g[1] != 522) print x + 30, y + int(g[2] * 3 / 4)}'
+done | head -1)
+check "tray menu shown" test -n "$menu_item"
+xdotool mousemove ${menu_item:-0 0} click 1
+exit_code=
+check "program ended from the tray menu" wait_for 10 ended $app_pid
+check "exit code 0" test "$exit_code" = 0
+check "settings saved: 23 lines, brook on" bash -c "[ \$(grep -c \$'\\r\$' '$work/prog/n_p_d.ini') = 23 ] && head -c 3 '$work/prog/n_p_d.ini' | grep -q '^1'"
+
+# 6. No tray host: minimising keeps the window on screen and says why.
+kill "$tray_pid" 2>/dev/null
+wait_for 5 bash -c "! xdotool search --class trayer | grep -q ."
+"$work/prog/Ombrelin" >/dev/null 2>&1 &
+app_pid=$!
+wait_for 10 main_window
+xdotool windowminimize "$(main_window)"
+sleep 1.5
+screenshot no-tray
+check "no tray host: window kept and an error box shown" bash -c "[ \$(xdotool search --onlyvisible --name '^Ombrelin$' | wc -l) -ge 2 ]"
+xdotool key --window "$(visible_window)" Return
+kill -TERM $app_pid
+check "SIGTERM closes the program" wait_for 10 ended $app_pid
+
+# 7. No sound server and no card: the start-up message, then exit 0 without the window.
+PULSE_SERVER=unix:/nonexistent ALSOFT_DRIVERS=pulse "$work/prog/Ombrelin" >/dev/null 2>&1 &
+app_pid=$!
+wait_for 10 visible_window >/dev/null
+sleep 1
+screenshot no-audio
+check "no audio: no main window" bash -c "! xdotool search --onlyvisible --name '^Ombrelin$' | xargs -r -n1 xdotool getwindowgeometry | grep -q 522x405"
+xdotool key --window "$(visible_window)" Return
+exit_code=
+check "no audio: the program ends" wait_for 10 ended $app_pid
+check "no audio: exit code 0" test "$exit_code" = 0
+
+echo "$passed passed, $failures failed"
+[ $failures -eq 0 ]
