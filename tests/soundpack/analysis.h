@@ -1,0 +1,39 @@
+// Measures the sound pack's tests apply to rendered or decoded audio: spectra, song features,
+// rain texture figures and simple level statistics.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "dsp.h"
+
+namespace soundpack_test {
+
+using soundpack::Stereo;
+
+// Welch-averaged power spectrum (Hann window, half overlap) of a signal; fft/2+1 bins.
+std::vector<double> powerSpectrum(const std::vector<float>& x, size_t fftSize);
+double binHz(size_t bin, size_t fftSize);
+// Fraction of the spectrum's power between lo and hi Hz.
+double powerFraction(const std::vector<double>& spec, size_t fftSize, double lo, double hi);
+// Least-squares slope of the octave band levels (dB per octave) from lo to hi Hz.
+double octaveSlope(const std::vector<double>& spec, size_t fftSize, double lo, double hi);
+// Geometric over arithmetic mean of the power between lo and hi Hz.
+double flatness(const std::vector<double>& spec, size_t fftSize, double lo, double hi);
+
+double correlation(const std::vector<float>& a, const std::vector<float>& b);
+double rmsDb(const Stereo& s);  // both channels together, dBFS
+double dcOffset(const std::vector<float>& x);
+double samplePeak(const Stereo& s, size_t from, size_t to);
+std::vector<float> monoMix(const Stereo& s);
+
+// What tells songs apart by ear, roughly: how long it sounds, how many notes a second, and
+// where its pitch sits (dominant frequency percentiles). All in log2 units.
+struct SongFeatures {
+    double activeSec = 0, onsetRate = 0;
+    double f10 = 0, f50 = 0, f90 = 0;   // Hz
+    std::vector<double> log2s() const;  // the five features in log2
+};
+SongFeatures songFeatures(const Stereo& s);
+
+}  // namespace soundpack_test

@@ -1,0 +1,128 @@
+// The generator's own behaviour, on audio rendered in memory (short mode): the loudness meter
+// it levels with, seamless loops, songs, rain and thunder, and determinism.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "analysis.h"
+#include "loudness.h"
+#include "pack.h"
+#include "pack_checks.h"
+
+using namespace soundpack;
+using namespace soundpack_test;
+
+namespace {
+
+Stereo sine(double hz, double dbfs, double seconds, bool left, bool right) {
+    Stereo s(frames(seconds));
+    for (size_t i = 0; i < s.size(); ++i) {
+        const double v = dbToGain(dbfs) * std::sin(kTwoPi * hz * i / kRate);
+        s.l[i] = left ? static_cast<float>(v) : 0.0f;
+        s.r[i] = right ? static_cast<float>(v) : 0.0f;
+    }
+    return s;
+}
+
+Stereo concat(std::initializer_list<Stereo> parts) {
+    Stereo out;
+    for (const Stereo& p : parts) {
+        out.l.insert(out.l.end(), p.l.begin(), p.l.end());
+        out.r.insert(out.r.end(), p.r.begin(), p.r.end());
+    }
+    return out;
+}
+
+Stereo fileOnly(const Rendered& r) {
+    Stereo s = r.audio;
+    s.resize(r.fileFrames);
+    return s;
+}
+
+}  // namespace
+
+TEST(Loudness, ReferenceSignalsAndGating) {
+    struct Case {
+        const char* what;
+        Stereo signal;
+        double integrated, momentary;
+    };
+    const Stereo loud = sine(997, -20, 10, true, true);
+    const Case cases[] = {
+        {"1 kHz at -20 dBFS in both channels", loud, -20.0, -20.0},
+        {"the same in one channel only", sine(997, -20, 10, true, false), -23.01, -23.01},
+        {"silence does not lower it", concat({loud, Stereo(frames(20))}), -20.0, -20.0},
+        {"a much quieter part is gated out", concat({loud, sine(997, -45, 10, true, true)}), -20.0,
+         -20.0},
+        {"a quiet part within 10 LU counts", concat({loud, sine(997, -26, 10, true, true)}), -22.03,
+         -20.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_NEAR(integratedLoudness(c.signal), c.integrated, 0.15);
+        EXPECT_NEAR(maxMomentaryLoudness(c.signal), c.momentary, 0.15);
+    }
+    // K-weighting: a 100 Hz tone reads lower than 1 kHz, a 5 kHz tone higher.
+    EXPECT_LT(integratedLoudness(sine(100, -20, 5, true, true)), -20.5);
+    EXPECT_GT(integratedLoudness(sine(5000, -20, 5, true, true)), -17.0);
+}
+
+TEST(Loudness, TruePeakFindsPeaksBetweenSamples) {
+    // A quarter-rate sine sampled 45 degrees off its crests: samples at 0.707, true peak 1.
+    Stereo s(4096);
+    for (size_t i = 0; i < s.size(); ++i)
+        s.l[i] = s.r[i] = static_cast<float>(0.5 * std::sin(kPi / 2 * i + kPi / 4));
+    EXPECT_NEAR(samplePeak(s, 0, s.size()), 0.5 * 0.7071, 1e-3);
+    EXPECT_NEAR(gainToDb(truePeak(s)), gainToDb(0.5), 0.2);
+}
+
+// Rendering past a loop's end must repeat its beginning: the circular timeline and the warm-up
+// make the filters and reverbs start in their periodic state.
+TEST(Loops, ContinuationRepeatsTheBeginning) {
+    for (const Entry& e : catalogue()) {
+        if (e.kind != Kind::Loop) continue;
+        SCOPED_TRACE(e.name);
+        const size_t extra = frames(2.0);
+        const Rendered r = render(e, true, extra);
+        ASSERT_EQ(r.audio.size(), r.fileFrames + extra);
+        double signal = 0, diff = 0;
+        for (size_t i = 0; i < r.fileFrames; ++i)
+            signal += double(r.audio.l[i]) * r.audio.l[i] + double(r.audio.r[i]) * r.audio.r[i];
+        for (size_t i = 0; i < extra; ++i) {
+            const double dl = r.audio.l[r.fileFrames + i] - r.audio.l[i];
+            const double dr = r.audio.r[r.fileFrames + i] - r.audio.r[i];
+            diff += dl * dl + dr * dr;
+        }
+        const double ratioDb = 10 * std::log10((diff / extra + 1e-30) / (signal / r.fileFrames));
+        EXPECT_LT(ratioDb, -80.0);
+    }
+}
+
+TEST(Songs, SpeciesAreDistinctAndInTheirBands) {
+    std::vector<Stereo> songs;
+    for (int i = 1; i <= 14; ++i)
+        songs.push_back(fileOnly(render(*findEntry("pticp" + std::to_string(i)), true)));
+    checkSongs(songs);
+}
+
+TEST(Weather, RainAndThunderSpectra) {
+    for (const char* name : {"dogd3", "dogd2"}) {
+        SCOPED_TRACE(name);
+        checkRain(fileOnly(render(*findEntry(name), true)));
+    }
+    for (const char* name : {"dogd_gr", "dogd_gr3"}) {
+        SCOPED_TRACE(name);
+        checkThunder(fileOnly(render(*findEntry(name), true)));
+    }
+}
+
+TEST(Determinism, SameSeedSameAudioOtherFilesDiffer) {
+    for (const char* name : {"pticp6", "dogd3", "nas1"}) {
+        SCOPED_TRACE(name);
+        const Entry& e = *findEntry(name);
+        const Rendered a = render(e, true), b = render(e, true);
+        EXPECT_EQ(pcmHash(a.audio, a.fileFrames), pcmHash(b.audio, b.fileFrames));
+    }
+    EXPECT_NE(pcmHash(render(*findEntry("ruchey3"), true).audio, frames(4)),
+              pcmHash(render(*findEntry("ruchey4"), true).audio, frames(4)));
+}
