@@ -18,7 +18,9 @@ TEST(Random, FirstDrawsOfAFreshGenerator) {
         engine::Random r;
         EXPECT_EQ(r.randomInt(n), 0) << n;
         EXPECT_EQ(r.randSeed, 1u);
-        if (n < 32) EXPECT_EQ(r.randomInt(n), 0) << n;
+        if (n < 32) {
+            EXPECT_EQ(r.randomInt(n), 0) << n;
+        }
     }
     engine::Random r;
     EXPECT_EQ(r.randomInt(0), 0);

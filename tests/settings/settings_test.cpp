@@ -60,7 +60,9 @@ TEST(IntegerRule, Table) {
     for (const Case& c : cases) {
         int32_t v = 12345;
         EXPECT_EQ(settings::parseInteger(c.text, v), c.ok) << '"' << c.text << '"';
-        if (c.ok) EXPECT_EQ(v, c.value) << '"' << c.text << '"';
+        if (c.ok) {
+            EXPECT_EQ(v, c.value) << '"' << c.text << '"';
+        }
     }
 }
 
