@@ -143,6 +143,14 @@ TEST_F(Load, OutcomeTable) {
     std::copy(kSample.begin(), kSample.begin() + 10, tenLines.begin());
     std::vector<int> stoppedAtTen = initial;
     std::copy(kSample.begin(), kSample.begin() + 9, stoppedAtTen.begin());
+    std::vector<int> stoppedAtTwo = initial;
+    stoppedAtTwo[0] = kSample[0];
+    // kSample with some lines changed.
+    auto sampleWith = [](std::initializer_list<std::pair<int, int>> changes) {
+        std::vector<int> v = kSample;
+        for (auto [line, value] : changes) v[line - 1] = value;
+        return v;
+    };
     const char* err = settings::kMessageHasErrors;
     const Case cases[] = {
         {"empty file: no message, no reset", [] { return std::string(); }, {}, initial},
@@ -156,39 +164,14 @@ TEST_F(Load, OutcomeTable) {
         {"extra line with letters", [&] { return with(0, "", "abc\r\n"); }, {err}, reset(kSample)},
         {"extra empty line", [&] { return with(0, "", "\r\n"); }, {err}, reset(kSample)},
         {"line 10 out of range", [&] { return with(10, "2"); }, {err}, reset(stoppedAtTen)},
-        {"blank before a value",
-         [&] { return with(2, " 7"); },
-         {},
-         [] {
-             auto v = kSample;
-             v[1] = 7;
-             return v;
-         }()},
-        {"trailing blank",
-         [&] { return with(2, "7 "); },
-         {err},
-         reset({kSample[0], 5, 1, 0, 5, 1, 0, 5, 1, 0, 5, 2, 0, 5, 2, 0, 5, 0, 0, 1, 0, 0, 1})},
-        {"hex 20",
-         [&] { return with(2, "$14"); },
-         {},
-         [] {
-             auto v = kSample;
-             v[1] = 20;
-             return v;
-         }()},
-        {"hex 21 out of range",
-         [&] { return with(2, "$15"); },
-         {err},
-         reset({kSample[0], 5, 1, 0, 5, 1, 0, 5, 1, 0, 5, 2, 0, 5, 2, 0, 5, 0, 0, 1, 0, 0, 1})},
+        {"blank before a value", [&] { return with(2, " 7"); }, {}, sampleWith({{2, 7}})},
+        {"trailing blank", [&] { return with(2, "7 "); }, {err}, reset(stoppedAtTwo)},
+        {"hex 20", [&] { return with(2, "$14"); }, {}, sampleWith({{2, 20}})},
+        {"hex 21 out of range", [&] { return with(2, "$15"); }, {err}, reset(stoppedAtTwo)},
         {"thunder on with rain off ends up off",
          [&] { return with(16, "0"); },
          {},
-         [] {
-             auto v = kSample;
-             v[15] = 0;
-             v[17] = 0;
-             return v;
-         }()},
+         sampleWith({{16, 0}, {18, 0}})},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
