@@ -1,0 +1,515 @@
+#include "engine/audio/al_audio_library.h"
+
+#include <AL/al.h>
+#include <AL/alc.h>
+#include <AL/alext.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+
+#include "engine/audio/sound_file_reader.h"
+
+namespace engine {
+namespace {
+
+// Four buffers of at least ~186 ms each (8192 frames at 44.1 kHz, more at higher rates): a source
+// holds three quarters of a second or more, so a feeder waking every 40 ms gets some eighteen
+// chances to refill before anything runs dry. Waking more often buys nothing but cost: every
+// wake-up is a context switch, which on a virtual machine costs more than the round's work
+// (with eight streams, a 10 ms period took about a sixth more client CPU than 40 ms). Whatever
+// the UI asks for that needs decoding at once wakes the feeder straight away.
+constexpr size_t kBufferCount = 4;
+constexpr size_t kMinFramesPerBuffer = 8192;
+constexpr auto kFeederPeriod = std::chrono::milliseconds(40);
+constexpr auto kReopenPeriod = std::chrono::seconds(1);
+constexpr int kRenderBlock = 1024;
+
+// Handles are never reused within a process, whatever instance issued them, so a stale handle
+// can only ever be unknown.
+std::atomic<uint32_t> g_nextHandle{1};
+
+Handle newHandle() {
+    Handle h = g_nextHandle.fetch_add(1);
+    while (h == 0) h = g_nextHandle.fetch_add(1);
+    return h;
+}
+
+ALint sourceInt(ALuint source, ALenum param) {
+    ALint value = 0;
+    alGetSourcei(source, param, &value);
+    return value;
+}
+
+}  // namespace
+
+// An open output: a device and its one context. The context is made current process-wide,
+// which assumes one live instance per process (the program has one; tests use one at a time).
+struct AlAudioLibrary::Device {
+    ALCdevice* device = nullptr;
+    ALCcontext* context = nullptr;
+    bool canDetectLoss = false;
+    LPALCRENDERSAMPLESSOFT renderSamples = nullptr;
+
+    static std::unique_ptr<Device> open(Output output, uint32_t frequency) {
+        auto d = std::make_unique<Device>();
+        // The real output keeps OpenAL's limiter: it leaves the mix alone below full scale and
+        // stops the rare moment when several loud layers meet (a thunder strike over songs and
+        // insects) from clipping into a click. The loopback output of the tests does without it,
+        // so that what they read back is exactly what the sources carried.
+        std::vector<ALCint> attribs = {ALC_FREQUENCY, static_cast<ALCint>(frequency),
+                                       ALC_OUTPUT_LIMITER_SOFT,
+                                       output == Output::kLoopback ? ALC_FALSE : ALC_TRUE};
+        if (output == Output::kLoopback) {
+            auto openLoopback = reinterpret_cast<LPALCLOOPBACKOPENDEVICESOFT>(
+                alcGetProcAddress(nullptr, "alcLoopbackOpenDeviceSOFT"));
+            if (!openLoopback) return nullptr;
+            d->device = openLoopback(nullptr);
+            if (!d->device) return nullptr;
+            d->renderSamples = reinterpret_cast<LPALCRENDERSAMPLESSOFT>(
+                alcGetProcAddress(d->device, "alcRenderSamplesSOFT"));
+            // Plain stereo float with nothing after the mix, so what a test reads back is
+            // exactly what the sources carried.
+            attribs.insert(attribs.end(),
+                           {ALC_FORMAT_CHANNELS_SOFT, ALC_STEREO_SOFT, ALC_FORMAT_TYPE_SOFT,
+                            ALC_FLOAT_SOFT, ALC_HRTF_SOFT, ALC_FALSE});
+        } else {
+            d->device = alcOpenDevice(nullptr);
+            if (!d->device) return nullptr;
+        }
+        attribs.push_back(0);
+        d->context = alcCreateContext(d->device, attribs.data());
+        if (!d->context) return nullptr;
+        d->canDetectLoss = alcIsExtensionPresent(d->device, "ALC_EXT_disconnect") == ALC_TRUE;
+        return d;
+    }
+
+    ~Device() {
+        if (context) {
+            if (alcGetCurrentContext() == context) alcMakeContextCurrent(nullptr);
+            alcDestroyContext(context);
+        }
+        if (device) alcCloseDevice(device);
+    }
+
+    void makeCurrent() {
+        if (alcGetCurrentContext() != context) alcMakeContextCurrent(context);
+    }
+
+    bool connected() {
+        ALCint value = ALC_TRUE;
+        alcGetIntegerv(device, ALC_CONNECTED, 1, &value);
+        return value != ALC_FALSE;
+    }
+};
+
+// One playing recording. The fields above the reader are shared (guarded by the library's
+// mutex); the reader and the decoded blocks belong to whoever decodes: the creating thread until
+// the stream is published, then the feeder alone.
+struct AlAudioLibrary::Stream {
+    Handle handle = 0;
+    bool loop = false;
+    int sampleRate = 0;
+    size_t framesPerBuffer = kMinFramesPerBuffer;
+    float gain = 1.0f;
+    bool playing = false;        // between Play and Stop
+    bool decoderDone = false;    // a one-shot's last block is queued
+    bool finished = false;       // a one-shot has played out
+    bool rewindPending = false;  // the next decode starts from the first frame
+    bool freed = false;
+    uint64_t generation = 0;  // bumped whenever blocks decoded earlier no longer fit the queue
+    ALuint source = 0;
+    std::array<ALuint, kBufferCount> buffers{};
+    std::vector<ALuint> freeBuffers;  // buffers not in the source's queue
+
+    std::unique_ptr<SoundFileReader> reader;
+    std::array<std::vector<float>, kBufferCount> blocks;
+};
+
+// Blocks the feeder decodes for one stream outside the lock, queued afterwards if the stream is
+// still the same.
+struct AlAudioLibrary::Job {
+    std::shared_ptr<Stream> stream;
+    uint64_t generation = 0;
+    size_t wanted = 0;
+    bool rewind = false;
+    size_t decoded = 0;
+    std::array<size_t, kBufferCount> frames{};
+    bool reachedEnd = false;
+
+    void decode() {
+        Stream& s = *stream;
+        if (rewind) s.reader->rewind();
+        decoded = 0;
+        reachedEnd = false;
+        for (size_t i = 0; i < wanted && !reachedEnd; ++i) {
+            std::vector<float>& block = s.blocks[i];
+            block.resize(2 * s.framesPerBuffer);
+            frames[i] = s.reader->read(block.data(), s.framesPerBuffer, s.loop);
+            if (frames[i] > 0) decoded = i + 1;
+            reachedEnd = s.reader->atEnd();
+        }
+    }
+};
+
+AlAudioLibrary::AlAudioLibrary(Output output) : m_output(output) {}
+
+AlAudioLibrary::~AlAudioLibrary() { BASS_Free(); }
+
+uint32_t AlAudioLibrary::BASS_GetVersion() { return kLibraryVersion; }
+
+int AlAudioLibrary::BASS_Init(int /*device*/, uint32_t freq, uint32_t /*flags*/, void* /*window*/) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_device) return 1;  // already open: keep it
+    }
+    const uint32_t frequency = freq ? freq : 44100;
+    std::unique_ptr<Device> device = Device::open(m_output, frequency);
+    if (!device) return 0;
+    device->makeCurrent();
+    // Streams are queued as stereo float; without that format there is nothing to play with.
+    if (alIsExtensionPresent("AL_EXT_FLOAT32") != AL_TRUE) return 0;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_device = std::move(device);
+        m_frequency = frequency;
+    }
+    if (m_output == Output::kDevice) {
+        m_quit = false;
+        m_kick = false;
+        m_nextReopen = std::chrono::steady_clock::now();
+        m_feeder = std::thread(&AlAudioLibrary::feederLoop, this);
+    }
+    return 1;
+}
+
+Handle AlAudioLibrary::BASS_StreamCreateFile(const std::string& path, uint32_t flags) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_device) return 0;
+    }
+    auto stream = std::make_shared<Stream>();
+    stream->reader = SoundFileReader::open(path);
+    if (!stream->reader) return 0;
+    stream->loop = (flags & kSampleLoop) != 0;
+    stream->sampleRate = stream->reader->sampleRate();
+    stream->framesPerBuffer =
+        std::max(kMinFramesPerBuffer, static_cast<size_t>(stream->sampleRate) / 5);
+
+    // Decode the first blocks here, so that Play starts sound at once.
+    Job first;
+    first.stream = stream;
+    first.wanted = kBufferCount;
+    first.decode();
+    if (first.decoded == 0) return 0;
+
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_device) return 0;
+    m_device->makeCurrent();
+    if (!createSourceObjects(*stream)) return 0;
+    stream->handle = newHandle();
+    queueDecoded(*stream, first);
+    m_streams.emplace(stream->handle, stream);
+    return stream->handle;
+}
+
+int AlAudioLibrary::BASS_ChannelSetAttribute(Handle h, uint32_t attrib, float value) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    Stream* s = find(h);
+    if (!s || attrib != kAttribVolume) return 0;
+    s->gain = value >= 0.0f ? std::min(value, 1.0f) : 0.0f;  // NaN reads as silence
+    alSourcef(s->source, AL_GAIN, s->gain);
+    return 1;
+}
+
+int AlAudioLibrary::BASS_ChannelPlay(Handle h, int restart) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        Stream* s = find(h);
+        if (!s) return 0;
+        const bool playedOut =
+            s->finished || (s->decoderDone && sourceInt(s->source, AL_SOURCE_STATE) == AL_STOPPED);
+        if (restart || playedOut) requestRewind(*s);
+        s->playing = true;
+        reclaimProcessed(*s);
+        startIfQueued(*s);
+        if (sourceInt(s->source, AL_SOURCE_STATE) == AL_PLAYING) return 1;
+    }
+    wakeFeeder();  // nothing queued to play yet: have it decoded now, not on the next round
+    return 1;
+}
+
+int AlAudioLibrary::BASS_ChannelStop(Handle h) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    Stream* s = find(h);
+    if (!s) return 0;
+    s->playing = false;
+    // Paused, not stopped: the queue stays as it is, so a later Play resumes seamlessly.
+    if (sourceInt(s->source, AL_SOURCE_STATE) == AL_PLAYING) alSourcePause(s->source);
+    return 1;
+}
+
+int AlAudioLibrary::BASS_StreamFree(Handle h) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    Stream* s = find(h);
+    if (!s) return 0;
+    deleteSourceObjects(*s);
+    s->freed = true;  // the feeder may still hold it; it drops its work when it sees this
+    m_streams.erase(h);
+    return 1;
+}
+
+uint32_t AlAudioLibrary::BASS_ChannelIsActive(Handle h) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    Stream* s = find(h);
+    if (!s || !s->playing || s->finished) return 0;
+    // A source stopped before the end of the file has run dry; the feeder restarts it. Only a
+    // one-shot whose last block has been queued ends when its source stops.
+    if (s->decoderDone && sourceInt(s->source, AL_SOURCE_STATE) == AL_STOPPED) {
+        s->finished = true;
+        return 0;
+    }
+    return 1;
+}
+
+int AlAudioLibrary::BASS_Stop() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_device) return 0;
+    m_device->makeCurrent();
+    for (auto& entry : m_streams) {
+        Stream& s = *entry.second;
+        s.playing = false;
+        if (sourceInt(s.source, AL_SOURCE_STATE) == AL_PLAYING) alSourcePause(s.source);
+    }
+    return 1;
+}
+
+int AlAudioLibrary::BASS_Free() {
+    if (m_feeder.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(m_wakeMutex);
+            m_quit = true;
+        }
+        m_wake.notify_all();
+        m_feeder.join();
+    }
+    std::unique_ptr<Device> closing;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_device) return 0;
+        freeAllLocked();
+        closing = std::move(m_device);
+    }
+    return 1;
+}
+
+void AlAudioLibrary::pump() {
+    if (m_output == Output::kLoopback) service();
+}
+
+void AlAudioLibrary::render(float* out, int frames) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_device || !m_device->renderSamples) {
+        std::fill(out, out + 2 * static_cast<size_t>(frames), 0.0f);
+        return;
+    }
+    m_device->makeCurrent();
+    m_device->renderSamples(m_device->device, out, frames);
+}
+
+std::vector<float> AlAudioLibrary::renderFrames(int frames) {
+    std::vector<float> out(2 * static_cast<size_t>(std::max(frames, 0)));
+    for (int done = 0; done < frames; done += kRenderBlock) {
+        pump();
+        render(out.data() + 2 * static_cast<size_t>(done), std::min(kRenderBlock, frames - done));
+    }
+    return out;
+}
+
+void AlAudioLibrary::wakeFeeder() {
+    {
+        std::lock_guard<std::mutex> lock(m_wakeMutex);
+        m_kick = true;
+    }
+    m_wake.notify_one();
+}
+
+void AlAudioLibrary::feederLoop() {
+    std::unique_lock<std::mutex> wake(m_wakeMutex);
+    while (!m_quit) {
+        wake.unlock();
+        service();
+        wake.lock();
+        m_wake.wait_for(wake, kFeederPeriod, [this] { return m_quit || m_kick; });
+        m_kick = false;
+    }
+}
+
+// One round of the feeder: take back played buffers, decode the next blocks without holding the
+// lock, then queue them and restart any source that ran dry.
+void AlAudioLibrary::service() {
+    if (!restoreLostDevice()) return;
+    m_jobs.clear();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_device) return;
+        m_device->makeCurrent();
+        for (auto& entry : m_streams) {
+            Stream& s = *entry.second;
+            if (!s.source) continue;
+            reclaimProcessed(s);
+            if (s.freeBuffers.empty() || (s.decoderDone && !s.rewindPending)) continue;
+            Job job;
+            job.stream = entry.second;
+            job.generation = s.generation;
+            job.wanted = s.freeBuffers.size();
+            job.rewind = s.rewindPending;
+            s.rewindPending = false;
+            m_jobs.push_back(std::move(job));
+        }
+    }
+    if (m_jobs.empty()) return;
+    for (Job& job : m_jobs) job.decode();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_device) return;
+        m_device->makeCurrent();
+        for (Job& job : m_jobs) {
+            Stream& s = *job.stream;
+            if (s.freed || s.generation != job.generation) continue;
+            queueDecoded(s, job);
+        }
+    }
+    m_jobs.clear();  // drops the feeder's hold on freed streams here, not on the next round
+}
+
+// True when the output is usable. When the sound server has gone, tries to open the output
+// again about once a second and moves every live stream over to it: each keeps its handle,
+// volume, play state and its decoder's place (what was queued on the lost device is skipped).
+bool AlAudioLibrary::restoreLostDevice() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_device) return false;
+        if (!m_device->canDetectLoss || m_device->connected()) return true;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now < m_nextReopen) return false;
+    m_nextReopen = now + kReopenPeriod;
+    // Opening can block on a sound server; the UI must not wait for it.
+    std::unique_ptr<Device> fresh = Device::open(m_output, m_frequency);
+    if (!fresh) return false;
+
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_device) return false;
+    m_device->makeCurrent();
+    for (auto& entry : m_streams) deleteSourceObjects(*entry.second);
+    fresh->makeCurrent();
+    for (auto& entry : m_streams) {
+        Stream& s = *entry.second;
+        s.generation++;
+        if (!createSourceObjects(s) || s.decoderDone) s.finished = true;
+    }
+    std::swap(m_device, fresh);  // the lost device closes as `fresh` goes out of scope
+    return true;
+}
+
+void AlAudioLibrary::reclaimProcessed(Stream& s) {
+    ALint processed = sourceInt(s.source, AL_BUFFERS_PROCESSED);
+    while (processed > 0) {
+        std::array<ALuint, kBufferCount> ids{};
+        const ALsizei n = std::min<ALsizei>(processed, kBufferCount);
+        alSourceUnqueueBuffers(s.source, n, ids.data());
+        s.freeBuffers.insert(s.freeBuffers.end(), ids.begin(), ids.begin() + n);
+        processed -= n;
+    }
+}
+
+// Starts (or resumes) the source when it is not playing and has something queued. The caller
+// has taken played buffers out of the queue before queueing new ones: a stopped source would
+// play its whole queue again, and counts everything in it as played, new buffers too.
+void AlAudioLibrary::startIfQueued(Stream& s) {
+    if (!s.source || sourceInt(s.source, AL_SOURCE_STATE) == AL_PLAYING) return;
+    if (sourceInt(s.source, AL_BUFFERS_QUEUED) > 0) alSourcePlay(s.source);
+}
+
+void AlAudioLibrary::requestRewind(Stream& s) {
+    if (s.source) {
+        alSourceStop(s.source);
+        alSourcei(s.source, AL_BUFFER, 0);
+        s.freeBuffers.assign(s.buffers.begin(), s.buffers.end());
+    }
+    s.decoderDone = false;
+    s.finished = false;
+    s.rewindPending = true;
+    s.generation++;
+}
+
+bool AlAudioLibrary::createSourceObjects(Stream& s) {
+    alGetError();
+    alGenSources(1, &s.source);
+    if (alGetError() != AL_NO_ERROR) {
+        s.source = 0;
+        return false;
+    }
+    alGenBuffers(kBufferCount, s.buffers.data());
+    if (alGetError() != AL_NO_ERROR) {
+        alDeleteSources(1, &s.source);
+        s.source = 0;
+        s.buffers.fill(0);
+        return false;
+    }
+    // A recording plays as it is: no position, no distance, and its two channels go straight
+    // to the left and right outputs (a panned source would lose level and mix the sides).
+    alSourcei(s.source, AL_SOURCE_RELATIVE, AL_TRUE);
+    alSource3f(s.source, AL_POSITION, 0.0f, 0.0f, 0.0f);
+    alSourcef(s.source, AL_ROLLOFF_FACTOR, 0.0f);
+    alSourcei(s.source, AL_DIRECT_CHANNELS_SOFT, AL_TRUE);
+    alSourcef(s.source, AL_GAIN, s.gain);
+    alGetError();  // direct channels are a refinement; a library without them still plays
+    s.freeBuffers.assign(s.buffers.begin(), s.buffers.end());
+    return true;
+}
+
+void AlAudioLibrary::deleteSourceObjects(Stream& s) {
+    if (!s.source) return;
+    alSourceStop(s.source);
+    alSourcei(s.source, AL_BUFFER, 0);
+    alDeleteSources(1, &s.source);
+    alDeleteBuffers(kBufferCount, s.buffers.data());
+    s.source = 0;
+    s.buffers.fill(0);
+    s.freeBuffers.clear();
+}
+
+void AlAudioLibrary::queueDecoded(Stream& s, const Job& job) {
+    reclaimProcessed(s);
+    for (size_t i = 0; i < job.decoded && !s.freeBuffers.empty(); ++i) {
+        if (job.frames[i] == 0) continue;
+        const ALuint buffer = s.freeBuffers.back();
+        s.freeBuffers.pop_back();
+        alBufferData(buffer, AL_FORMAT_STEREO_FLOAT32, s.blocks[i].data(),
+                     static_cast<ALsizei>(job.frames[i] * 2 * sizeof(float)), s.sampleRate);
+        alSourceQueueBuffers(s.source, 1, &buffer);
+    }
+    if (job.reachedEnd) s.decoderDone = true;
+    if (s.playing) startIfQueued(s);
+}
+
+void AlAudioLibrary::freeAllLocked() {
+    if (m_device) m_device->makeCurrent();
+    for (auto& entry : m_streams) {
+        deleteSourceObjects(*entry.second);
+        entry.second->freed = true;
+    }
+    m_streams.clear();
+}
+
+AlAudioLibrary::Stream* AlAudioLibrary::find(Handle h) {
+    if (h == 0 || !m_device) return nullptr;
+    auto it = m_streams.find(h);
+    if (it == m_streams.end()) return nullptr;
+    m_device->makeCurrent();
+    return it->second.get();
+}
+
+}  // namespace engine

@@ -1,0 +1,85 @@
+#include "engine/audio/sound_file_reader.h"
+
+#include <sndfile.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+
+namespace engine {
+namespace {
+
+constexpr size_t kScratchFrames = 4096;
+
+}  // namespace
+
+std::unique_ptr<SoundFileReader> SoundFileReader::open(const std::string& path) {
+    // libsndfile would happily open a directory and only fail on the first read.
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+    std::unique_ptr<SoundFileReader> reader(new SoundFileReader);
+    reader->m_path = path;
+    if (!reader->openFile()) return nullptr;
+    return reader;
+}
+
+SoundFileReader::~SoundFileReader() { closeFile(); }
+
+bool SoundFileReader::openFile() {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(m_path.c_str(), SFM_READ, &info);
+    if (!file) return false;
+    if (info.channels < 1 || info.samplerate < 1) {
+        sf_close(file);
+        return false;
+    }
+    m_file = file;
+    m_channels = info.channels;
+    m_sampleRate = info.samplerate;
+    m_right = m_channels > 1 ? 1 : 0;
+    m_scratch.resize(kScratchFrames * static_cast<size_t>(m_channels));
+    m_atEnd = false;
+    m_framesSinceStart = 0;
+    return true;
+}
+
+void SoundFileReader::closeFile() {
+    if (m_file) sf_close(m_file);
+    m_file = nullptr;
+}
+
+bool SoundFileReader::rewind() {
+    m_atEnd = false;
+    m_framesSinceStart = 0;
+    if (m_file && sf_seek(m_file, 0, SEEK_SET) == 0) return true;
+    // Some decoders cannot seek after an error; reading the file afresh always starts at 0.
+    closeFile();
+    if (openFile()) return true;
+    m_atEnd = true;
+    return false;
+}
+
+size_t SoundFileReader::read(float* out, size_t frames, bool loop) {
+    size_t done = 0;
+    while (done < frames && !m_atEnd) {
+        const size_t want = std::min(frames - done, kScratchFrames);
+        // The end of the file is where decoding stops, not the length in the header: a
+        // truncated or padded file disagrees with its header.
+        const sf_count_t got =
+            m_file ? sf_readf_float(m_file, m_scratch.data(), static_cast<sf_count_t>(want)) : 0;
+        if (got <= 0) {
+            if (!loop || m_framesSinceStart == 0 || !rewind()) m_atEnd = true;
+            continue;
+        }
+        const float* in = m_scratch.data();
+        float* o = out + 2 * done;
+        for (sf_count_t i = 0; i < got; ++i, in += m_channels) {
+            *o++ = in[0];
+            *o++ = in[m_right];
+        }
+        done += static_cast<size_t>(got);
+        m_framesSinceStart += static_cast<size_t>(got);
+    }
+    return done;
+}
+
+}  // namespace engine

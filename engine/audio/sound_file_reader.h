@@ -1,0 +1,55 @@
+// Decodes one recording for streaming: the format is recognised from the content, and the
+// samples come out as interleaved stereo float frames, a block at a time, so a long file is
+// never held in memory whole. A looping reader starts over inside the same block when the file
+// ends, which makes the seam sample-exact. Mono is copied to both sides; of a file with more than
+// two channels only the first two are played (front left and right in WAV and FLAC; libsndfile
+// reports no channel layout for the compressed formats, so there is nothing better to go on).
+// Not thread-safe: one stream owns its reader and one thread at a time uses it (the thread that
+// creates the stream, then the feeder).
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct sf_private_tag;
+
+namespace engine {
+
+class SoundFileReader {
+public:
+    // nullptr when the path is not a regular file libsndfile can decode.
+    static std::unique_ptr<SoundFileReader> open(const std::string& path);
+    ~SoundFileReader();
+    SoundFileReader(const SoundFileReader&) = delete;
+    SoundFileReader& operator=(const SoundFileReader&) = delete;
+
+    int sampleRate() const { return m_sampleRate; }
+
+    // Writes up to `frames` stereo frames (2 * frames floats) into out and returns how many it
+    // wrote. With loop, the end of the file continues from its start, so only a file that has
+    // nothing to play returns less. Without loop, returning fewer than asked means the end was
+    // reached; atEnd() then tells so. A decoding error counts as the end of the file.
+    size_t read(float* out, size_t frames, bool loop);
+    bool atEnd() const { return m_atEnd; }
+
+    // Back to the first frame. False when the file can no longer be read.
+    bool rewind();
+
+private:
+    SoundFileReader() = default;
+    bool openFile();
+    void closeFile();
+
+    std::string m_path;
+    sf_private_tag* m_file = nullptr;
+    int m_channels = 0;
+    int m_sampleRate = 0;
+    int m_right = 0;  // source channel played on the right; the left is always channel 0
+    bool m_atEnd = false;
+    size_t m_framesSinceStart = 0;  // guards a loop over a file that yields nothing
+    std::vector<float> m_scratch;
+};
+
+}  // namespace engine

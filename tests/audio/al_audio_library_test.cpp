@@ -1,0 +1,606 @@
+// The OpenAL audio library through OpenAL Soft's real mixer, rendered offline through its
+// loopback device (44100 Hz stereo float) so every sample can be compared. The recordings are
+// written by the tests themselves with libsndfile. Cases that need a different output (no
+// device at all, a real-time device) run in a child process, because OpenAL picks its drivers
+// once per process.
+#include "engine/audio/al_audio_library.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sndfile.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace engine {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kRate = 44100;
+
+struct Recording {
+    int format;
+    int channels;
+    int rate;
+    int frames;
+};
+
+std::string describe(const Recording& r) {
+    const char* kind = "other";
+    switch (r.format & SF_FORMAT_TYPEMASK) {
+        case SF_FORMAT_WAV:
+            kind = "wav";
+            break;
+        case SF_FORMAT_FLAC:
+            kind = "flac";
+            break;
+        case SF_FORMAT_MPEG:
+            kind = "mp3";
+            break;
+        case SF_FORMAT_OGG:
+            kind = (r.format & SF_FORMAT_SUBMASK) == SF_FORMAT_OPUS ? "opus" : "ogg";
+            break;
+    }
+    return std::string(kind) + "_" + std::to_string(r.channels) + "ch_" + std::to_string(r.rate) +
+           "Hz_" + std::to_string(r.frames);
+}
+void PrintTo(const Recording& r, std::ostream* os) { *os << describe(r); }
+
+// Deterministic noise in -0.5..0.5, interleaved.
+std::vector<float> noise(size_t samples, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::uniform_real_distribution<float> dist(-0.5f, 0.5f);
+    std::vector<float> v(samples);
+    for (float& x : v) x = dist(gen);
+    return v;
+}
+
+// A recording's samples as a decoder sees them, interleaved with its own channel count.
+struct Decoded {
+    int channels = 0;
+    std::vector<float> samples;
+    size_t frames() const { return samples.size() / channels; }
+};
+
+Decoded decodeWhole(const std::string& path) {
+    SF_INFO info{};
+    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+    Decoded d;
+    if (!f) return d;
+    d.channels = info.channels;
+    std::vector<float> chunk(4096 * info.channels);
+    sf_count_t got;
+    while ((got = sf_readf_float(f, chunk.data(), 4096)) > 0) {
+        d.samples.insert(d.samples.end(), chunk.begin(), chunk.begin() + got * info.channels);
+    }
+    sf_close(f);
+    return d;
+}
+
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (fs::temp_directory_path() / "ombrelin-audio-XXXXXX").string();
+        m_path = mkdtemp(pattern.data());
+    }
+    ~TempDir() { fs::remove_all(m_path); }
+    std::string file(const std::string& name) const { return (m_path / name).string(); }
+
+private:
+    fs::path m_path;
+};
+
+// Writes a recording of noise; the name has no extension so the format must come from the
+// content. Returns the path.
+std::string writeRecording(const TempDir& dir, const std::string& name, const Recording& r,
+                           unsigned seed = 1) {
+    const std::string path = dir.file(name);
+    SF_INFO info{};
+    info.samplerate = r.rate;
+    info.channels = r.channels;
+    info.format = r.format;
+    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+    EXPECT_NE(f, nullptr) << sf_strerror(nullptr);
+    if (!f) return path;
+    const std::vector<float> data = noise(size_t(r.frames) * r.channels, seed);
+    sf_writef_float(f, data.data(), r.frames);
+    sf_close(f);
+    return path;
+}
+
+void writeBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The first sample of `got` in [from, to) that differs from want(i), described; empty when all
+// match.
+template <typename Want>
+std::string firstMismatch(const std::vector<float>& got, size_t from, size_t to, Want want) {
+    for (size_t i = from; i < to && i < got.size(); ++i) {
+        const float w = want(i);
+        if (got[i] != w) {
+            char text[160];
+            std::snprintf(text, sizeof text, "frame %zu channel %zu: got %.9g, want %.9g", i / 2,
+                          i % 2, got[i], w);
+            return text;
+        }
+    }
+    return {};
+}
+
+bool silent(const std::vector<float>& v, size_t from, size_t to) {
+    for (size_t i = from; i < to && i < v.size(); ++i) {
+        if (v[i] != 0.0f) return false;
+    }
+    return true;
+}
+
+class LoopbackTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(lib.BASS_Init(-1, kRate, 0, nullptr), 0) << "no OpenAL loopback device";
+    }
+
+    // A looping stereo float WAV of 10007 frames (a prime, so loop ends fall mid-buffer) and the
+    // stereo frames a listener should hear from it, sample index i -> value.
+    std::string loopFile(unsigned seed = 7) {
+        const std::string path =
+            writeRecording(dir, "loop" + std::to_string(seed),
+                           {SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, kRate, 10007}, seed);
+        loopSamples = decodeWhole(path).samples;
+        return path;
+    }
+    float loopAt(size_t i, float gain = 1.0f) const {
+        return gain * loopSamples[i % loopSamples.size()];
+    }
+
+    TempDir dir;
+    AlAudioLibrary lib{AlAudioLibrary::Output::kLoopback};
+    std::vector<float> loopSamples;
+};
+
+// Looping: the end of the file is followed at once by its first frame, sample for sample, over
+// several loop ends. With a 44100 Hz source on a 44100 Hz mix, direct channels and gain 1, the
+// mixer copies samples unchanged, so anything but exact equality is a gap, a repeat or a
+// misplaced channel. Mono plays the same samples on both sides; of more channels, the first two
+// are kept.
+struct SeamCase {
+    const char* name;
+    Recording recording;
+};
+
+void PrintTo(const SeamCase& c, std::ostream* os) { *os << c.name; }
+
+class SeamTest : public LoopbackTest, public ::testing::WithParamInterface<SeamCase> {};
+
+TEST_P(SeamTest, LoopRepeatsTheRecordingWithoutASeam) {
+    const SeamCase& c = GetParam();
+    const std::string path = writeRecording(dir, c.name, c.recording, 3);
+    const Decoded d = decodeWhole(path);
+    ASSERT_EQ(d.frames(), size_t(c.recording.frames));
+
+    const Handle h = lib.BASS_StreamCreateFile(path, kSampleLoop);
+    ASSERT_NE(h, 0u);
+    ASSERT_NE(lib.BASS_ChannelPlay(h, 0), 0);
+    const int frames = 5 * c.recording.frames + 3000;
+    const std::vector<float> out = lib.renderFrames(frames);
+    EXPECT_EQ(firstMismatch(out, 0, out.size(),
+                            [&](size_t i) {
+                                const size_t frame = (i / 2) % d.frames();
+                                const int channel = d.channels > 1 ? int(i % 2) : 0;
+                                return d.samples[frame * d.channels + channel];
+                            }),
+              "");
+    EXPECT_NE(lib.BASS_ChannelIsActive(h), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, SeamTest,
+    ::testing::Values(SeamCase{"wav_float_stereo",
+                               {SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, kRate, 10007}},
+                      SeamCase{"flac_stereo", {SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2, kRate, 9001}},
+                      SeamCase{"flac_mono", {SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 1, kRate, 7919}},
+                      SeamCase{"ogg_stereo", {SF_FORMAT_OGG | SF_FORMAT_VORBIS, 2, kRate, 12011}},
+                      SeamCase{"wav_mono_short", {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, kRate, 301}},
+                      SeamCase{"wav_four", {SF_FORMAT_WAV | SF_FORMAT_FLOAT, 4, kRate, 5003}},
+                      SeamCase{"flac_four", {SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 4, kRate, 5003}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A one-shot is inactive until played, active while it sounds, and inactive with silence after
+// its last frame, whatever its format and sample rate (the mixer resamples, so the end falls at
+// frames * 44100 / rate).
+class OneShotTest : public LoopbackTest, public ::testing::WithParamInterface<Recording> {};
+
+TEST_P(OneShotTest, PlaysOnceThenReadsInactive) {
+    const Recording& r = GetParam();
+    const std::string path = writeRecording(dir, "once", r);
+    const Handle h = lib.BASS_StreamCreateFile(path, 0);
+    ASSERT_NE(h, 0u);
+    EXPECT_EQ(lib.BASS_ChannelIsActive(h), 0u) << "before play";
+    ASSERT_NE(lib.BASS_ChannelPlay(h, 0), 0);
+    EXPECT_NE(lib.BASS_ChannelIsActive(h), 0u) << "just started";
+
+    const int heard = int(int64_t(r.frames) * kRate / r.rate);
+    const std::vector<float> before = lib.renderFrames(std::max(heard - 2048, 0));
+    EXPECT_NE(lib.BASS_ChannelIsActive(h), 0u) << "near the end";
+    if (heard > 4096) {
+        EXPECT_FALSE(silent(before, before.size() - 2048, before.size()));
+    }
+    if (r.rate == kRate) {
+        const Decoded d = decodeWhole(path);
+        EXPECT_EQ(
+            firstMismatch(before, 0, before.size(),
+                          [&](size_t i) {
+                              return d.samples[(i / 2) * d.channels + (d.channels > 1 ? i % 2 : 0)];
+                          }),
+            "");
+    }
+    const std::vector<float> after = lib.renderFrames(4096 + 4096);
+    EXPECT_EQ(lib.BASS_ChannelIsActive(h), 0u) << "after the end";
+    EXPECT_TRUE(silent(after, after.size() - 2 * 4096, after.size()));
+
+    // Playing it again starts it over.
+    ASSERT_NE(lib.BASS_ChannelPlay(h, 0), 0);
+    EXPECT_NE(lib.BASS_ChannelIsActive(h), 0u) << "played again";
+    EXPECT_FALSE(silent(lib.renderFrames(2048), 0, 4096));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, OneShotTest,
+    ::testing::Values(Recording{SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, kRate, 50000},
+                      Recording{SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 2, kRate, 50000},
+                      Recording{SF_FORMAT_OGG | SF_FORMAT_OPUS, 1, 48000, 40000},
+                      Recording{SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 1, 22050, 30000},
+                      Recording{SF_FORMAT_OGG | SF_FORMAT_VORBIS, 2, 48000, 60000},
+                      Recording{SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, 96000, 120000},
+                      Recording{SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, kRate, 100}),
+    [](const auto& info) { return describe(info.param); });
+
+TEST_F(LoopbackTest, VolumeBeforePlayIsTheStartVolumeAndLaterChangesAct) {
+    const Handle h = lib.BASS_StreamCreateFile(loopFile(), kSampleLoop);
+    ASSERT_NE(h, 0u);
+    ASSERT_NE(lib.BASS_ChannelSetAttribute(h, kAttribVolume, 0.5f), 0);
+    ASSERT_NE(lib.BASS_ChannelPlay(h, 0), 0);
+    const std::vector<float> first = lib.renderFrames(4096);
+    EXPECT_EQ(firstMismatch(first, 0, first.size(), [&](size_t i) { return loopAt(i, 0.5f); }), "");
+
+    // The mixer ramps a change over a short stretch; after that the new level holds exactly.
+    ASSERT_NE(lib.BASS_ChannelSetAttribute(h, kAttribVolume, 0.25f), 0);
+    const std::vector<float> second = lib.renderFrames(8192);
+    EXPECT_EQ(firstMismatch(second, 2 * 4096, second.size(),
+                            [&](size_t i) { return loopAt(i + first.size(), 0.25f); }),
+              "");
+}
+
+TEST_F(LoopbackTest, VolumeIsClampedToSilenceAndFull) {
+    const std::string path = loopFile();
+    struct Case {
+        float set, heard;
+    };
+    for (const Case& c : {Case{2.0f, 1.0f}, Case{-1.0f, 0.0f}, Case{NAN, 0.0f}}) {
+        SCOPED_TRACE(c.set);
+        const Handle h = lib.BASS_StreamCreateFile(path, kSampleLoop);
+        ASSERT_NE(lib.BASS_ChannelSetAttribute(h, kAttribVolume, c.set), 0);
+        ASSERT_NE(lib.BASS_ChannelPlay(h, 0), 0);
+        const std::vector<float> out = lib.renderFrames(2048);
+        EXPECT_EQ(firstMismatch(out, 0, out.size(), [&](size_t i) { return loopAt(i, c.heard); }),
+                  "");
+        lib.BASS_StreamFree(h);
+    }
+    const Handle h = lib.BASS_StreamCreateFile(path, kSampleLoop);
+    EXPECT_EQ(lib.BASS_ChannelSetAttribute(h, kAttribVolume + 1, 0.5f), 0) << "other attribute";
+}
+
+// Stop pauses: the stream reads inactive and is silent, and Play carries on from the same
+// sample. Play with restart starts from the first frame.
+TEST_F(LoopbackTest, StopThenPlayResumesAndRestartRewinds) {
+    const Handle h = lib.BASS_StreamCreateFile(loopFile(), kSampleLoop);
+    ASSERT_NE(lib.BASS_ChannelPlay(h, 0), 0);
+    lib.renderFrames(5000);
+    ASSERT_NE(lib.BASS_ChannelStop(h), 0);
+    EXPECT_EQ(lib.BASS_ChannelIsActive(h), 0u);
+    EXPECT_TRUE(silent(lib.renderFrames(3000), 0, 6000));
+
+    ASSERT_NE(lib.BASS_ChannelPlay(h, 0), 0);
+    EXPECT_NE(lib.BASS_ChannelIsActive(h), 0u);
+    const std::vector<float> resumed = lib.renderFrames(20000);
+    EXPECT_EQ(
+        firstMismatch(resumed, 0, resumed.size(), [&](size_t i) { return loopAt(i + 2 * 5000); }),
+        "");
+
+    ASSERT_NE(lib.BASS_ChannelPlay(h, 1), 0);
+    const std::vector<float> restarted = lib.renderFrames(20000);
+    EXPECT_EQ(firstMismatch(restarted, 0, restarted.size(), [&](size_t i) { return loopAt(i); }),
+              "");
+}
+
+TEST_F(LoopbackTest, StopAllAndFreeAllEndEveryStream) {
+    const std::string path = loopFile();
+    const Handle a = lib.BASS_StreamCreateFile(path, kSampleLoop);
+    const Handle b = lib.BASS_StreamCreateFile(path, kSampleLoop);
+    ASSERT_NE(a, b);
+    lib.BASS_ChannelPlay(a, 0);
+    lib.BASS_ChannelPlay(b, 0);
+    lib.renderFrames(1000);
+    ASSERT_NE(lib.BASS_Stop(), 0);
+    EXPECT_EQ(lib.BASS_ChannelIsActive(a), 0u);
+    EXPECT_EQ(lib.BASS_ChannelIsActive(b), 0u);
+    EXPECT_TRUE(silent(lib.renderFrames(2000), 0, 4000));
+
+    lib.BASS_ChannelPlay(a, 0);
+    ASSERT_NE(lib.BASS_Free(), 0);
+    EXPECT_EQ(lib.BASS_Free(), 0) << "already free";
+    for (Handle h : {a, b}) {
+        EXPECT_EQ(lib.BASS_ChannelIsActive(h), 0u);
+        EXPECT_EQ(lib.BASS_ChannelPlay(h, 0), 0);
+    }
+    EXPECT_EQ(lib.BASS_StreamCreateFile(path, kSampleLoop), 0u) << "not initialised";
+
+    ASSERT_NE(lib.BASS_Init(-1, kRate, 0, nullptr), 0) << "again after free";
+    const Handle c = lib.BASS_StreamCreateFile(path, kSampleLoop);
+    EXPECT_NE(c, 0u);
+    EXPECT_NE(c, a);
+    EXPECT_NE(c, b);
+}
+
+// A call given 0, a freed handle or one never issued does nothing and reports failure, and a
+// freed stream falls silent at once.
+TEST_F(LoopbackTest, NoneFreedAndUnknownHandlesAreIgnored) {
+    const std::string path = loopFile();
+    const Handle freed = lib.BASS_StreamCreateFile(path, kSampleLoop);
+    ASSERT_NE(freed, 0u);
+    lib.BASS_ChannelPlay(freed, 0);
+    lib.renderFrames(1000);
+    ASSERT_NE(lib.BASS_StreamFree(freed), 0);
+    EXPECT_TRUE(silent(lib.renderFrames(2000), 0, 4000));
+
+    const Handle live = lib.BASS_StreamCreateFile(path, kSampleLoop);
+    ASSERT_NE(live, 0u);
+    EXPECT_NE(live, freed) << "handles are not reused";
+    for (Handle h : {Handle(0), freed, Handle(live + 1000)}) {
+        SCOPED_TRACE(h);
+        EXPECT_EQ(lib.BASS_ChannelSetAttribute(h, kAttribVolume, 0.5f), 0);
+        EXPECT_EQ(lib.BASS_ChannelPlay(h, 0), 0);
+        EXPECT_EQ(lib.BASS_ChannelIsActive(h), 0u);
+        EXPECT_EQ(lib.BASS_ChannelStop(h), 0);
+        EXPECT_EQ(lib.BASS_StreamFree(h), 0);
+    }
+    EXPECT_EQ(lib.BASS_ChannelIsActive(live), 0u) << "never played";
+    EXPECT_TRUE(silent(lib.renderFrames(1000), 0, 2000)) << "the calls above woke nothing";
+}
+
+TEST_F(LoopbackTest, WhatIsNotARecordingGivesNoHandle) {
+    const std::string wav =
+        writeRecording(dir, "good", {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, kRate, 10});
+    std::string header;
+    {
+        std::ifstream in(wav, std::ios::binary);
+        header.assign(44, '\0');
+        in.read(header.data(), 44);
+    }
+    std::string randomBytes(4096, '\0');
+    std::mt19937 gen(5);
+    for (char& c : randomBytes) c = char(gen());
+    writeBytes(dir.file("text"), "birdsong, rain and wind\n");
+    writeBytes(dir.file("random"), randomBytes);
+    writeBytes(dir.file("empty"), "");
+    writeRecording(dir, "no_frames", {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, kRate, 0});
+    fs::create_directory(dir.file("folder"));
+
+    for (const char* name : {"missing", "folder", "text", "random", "empty", "no_frames"}) {
+        for (uint32_t flags : {0u, kSampleLoop}) {
+            EXPECT_EQ(lib.BASS_StreamCreateFile(dir.file(name), flags), 0u) << name;
+        }
+    }
+}
+
+// A file cut short plays what it has and then ends like any one-shot; looping, it loops over
+// what it has.
+TEST_F(LoopbackTest, TruncatedRecordingPlaysWhatItHasAndEnds) {
+    for (int format : {SF_FORMAT_WAV | SF_FORMAT_PCM_16, SF_FORMAT_FLAC | SF_FORMAT_PCM_16,
+                       SF_FORMAT_OGG | SF_FORMAT_VORBIS}) {
+        SCOPED_TRACE(format);
+        const std::string path = writeRecording(dir, "cut", {format, 2, kRate, 40000});
+        fs::resize_file(path, fs::file_size(path) * 6 / 10);
+
+        const Handle once = lib.BASS_StreamCreateFile(path, 0);
+        const Handle loop = lib.BASS_StreamCreateFile(path, kSampleLoop);
+        ASSERT_NE(once, 0u);
+        ASSERT_NE(loop, 0u);
+        lib.BASS_ChannelPlay(once, 0);
+        lib.BASS_ChannelPlay(loop, 0);
+        EXPECT_NE(lib.BASS_ChannelIsActive(once), 0u);
+        lib.renderFrames(40000 + 8192);
+        EXPECT_EQ(lib.BASS_ChannelIsActive(once), 0u);
+        EXPECT_NE(lib.BASS_ChannelIsActive(loop), 0u);
+        lib.BASS_StreamFree(once);
+        lib.BASS_StreamFree(loop);
+    }
+}
+
+TEST(AudioLibrary, ReportsVersionAndIgnoresCallsBeforeInit) {
+    AlAudioLibrary lib(AlAudioLibrary::Output::kLoopback);
+    EXPECT_EQ(lib.BASS_GetVersion(), kLibraryVersion);
+    EXPECT_EQ(lib.BASS_StreamCreateFile("/dev/null", 0), 0u);
+    EXPECT_EQ(lib.BASS_Stop(), 0);
+    EXPECT_EQ(lib.BASS_Free(), 0);
+    ASSERT_NE(lib.BASS_Init(-1, kRate, 0, nullptr), 0);
+    EXPECT_NE(lib.BASS_Init(-1, kRate, 0, nullptr), 0) << "a second init keeps the first";
+}
+
+// The cases below run in a child process that starts this binary afresh, so that OpenAL there
+// reads the drivers set in the environment by the case itself. Each case is a function that
+// sets up, cleans up and returns the child's exit status; a failure says what on stderr.
+class ChildProcessTest : public ::testing::Test {
+protected:
+    void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
+};
+
+#define EXPECT_CHILD_SUCCEEDS(body) \
+    EXPECT_EXIT(std::_Exit(body()), ::testing::ExitedWithCode(0), "")
+
+int fail(const char* what) {
+    std::fprintf(stderr, "failed: %s\n", what);
+    return 1;
+}
+
+int initWithoutAnyOutput() {
+    TempDir dir;
+    const std::string conf = dir.file("client.conf");
+    writeBytes(conf, "autospawn = no\n");
+    const std::string wav =
+        writeRecording(dir, "w", {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, kRate, 100});
+    setenv("ALSOFT_DRIVERS", "pulse", 1);
+    setenv("PULSE_SERVER", ("unix:" + dir.file("no-server")).c_str(), 1);
+    setenv("PULSE_CLIENTCONFIG", conf.c_str(), 1);
+    AlAudioLibrary lib;
+    if (lib.BASS_Init(-1, kRate, 0, nullptr) != 0) return fail("init reports no output");
+    if (lib.BASS_StreamCreateFile(wav, kSampleLoop) != 0) return fail("no stream");
+    if (lib.BASS_Free() != 0) return fail("nothing to free");
+    if (lib.BASS_Init(-1, kRate, 0, nullptr) != 0) return fail("init again");
+    return 0;
+}
+
+TEST_F(ChildProcessTest, InitFailsCleanlyWithoutAnyOutput) {
+    EXPECT_CHILD_SUCCEEDS(initWithoutAnyOutput);
+}
+
+// With the feeder thread running on a real-time (silent) device, a loop keeps sounding and a
+// short one-shot ends on its own.
+int realTimePlayback() {
+    TempDir dir;
+    const std::string loop =
+        writeRecording(dir, "loop", {SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2, kRate, 20000});
+    const std::string once =
+        writeRecording(dir, "once", {SF_FORMAT_OGG | SF_FORMAT_VORBIS, 1, 22050, 5000});
+    setenv("ALSOFT_DRIVERS", "null", 1);
+    AlAudioLibrary lib;
+    if (lib.BASS_Init(-1, kRate, 0, nullptr) == 0) return fail("init");
+    const Handle l = lib.BASS_StreamCreateFile(loop, kSampleLoop);
+    const Handle o = lib.BASS_StreamCreateFile(once, 0);
+    lib.BASS_ChannelSetAttribute(l, kAttribVolume, 0.3f);
+    lib.BASS_ChannelPlay(l, 0);
+    lib.BASS_ChannelPlay(o, 0);
+    if (lib.BASS_ChannelIsActive(o) == 0) return fail("one-shot started");
+    // Polled, with a deadline far beyond the 0.23 s it lasts.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (lib.BASS_ChannelIsActive(o) != 0) {
+        if (std::chrono::steady_clock::now() > deadline) return fail("one-shot ends");
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    for (int i = 0; i < 60; ++i) {  // about 1.2 s, several loop ends
+        if (lib.BASS_ChannelIsActive(l) == 0) return fail("loop active");
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (lib.BASS_Free() == 0) return fail("free");
+    return 0;
+}
+
+TEST_F(ChildProcessTest, RealTimeLoopKeepsPlayingAndOneShotEnds) {
+    EXPECT_CHILD_SUCCEEDS(realTimePlayback);
+}
+
+// A PulseAudio daemon with a null sink, private to a runtime folder, stopped by its pid.
+class PulseServer {
+public:
+    explicit PulseServer(std::string runtimeDir) : m_dir(std::move(runtimeDir)) {}
+    ~PulseServer() { stop(); }
+    static bool available() { return std::system("command -v pulseaudio >/dev/null") == 0; }
+
+    bool start() const {
+        const std::string cmd =
+            "pulseaudio -D --exit-idle-time=-1 --disallow-exit --system=false -n "
+            "--load='module-null-sink sink_name=test' --load=module-native-protocol-unix "
+            "--log-target=file:" +
+            m_dir + "/pa.log 2>/dev/null";
+        return std::system(cmd.c_str()) == 0;
+    }
+
+    void stop() const {
+        std::ifstream in(m_dir + "/pulse/pid");
+        pid_t pid = 0;
+        if (!(in >> pid) || pid <= 0) return;
+        std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+        std::string name;
+        if (!(comm >> name) || name != "pulseaudio") return;
+        kill(pid, SIGTERM);
+        for (int i = 0; i < 500 && kill(pid, 0) == 0; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+
+    // Whether the null sink carries sound: reads half a second of its monitor.
+    bool sounding() const {
+        FILE* rec = popen(
+            "timeout 5 parec -d test.monitor --raw --format=s16le --channels=2 --rate=44100 "
+            "2>/dev/null",
+            "r");
+        if (!rec) return false;
+        std::vector<int16_t> samples(44100);
+        const size_t got = std::fread(samples.data(), sizeof(int16_t), samples.size(), rec);
+        pclose(rec);
+        for (size_t i = 0; i < got; ++i) {
+            if (std::abs(samples[i]) > 1000) return true;
+        }
+        return false;
+    }
+
+private:
+    std::string m_dir;
+};
+
+// The sound server goes away under a playing stream and comes back: the handle stays valid, the
+// loop reads active all along and is heard again on the new server.
+int soundServerRestart() {
+    TempDir dir;
+    const std::string runtime = dir.file("run");
+    fs::create_directory(runtime);
+    fs::permissions(runtime, fs::perms::owner_all);
+    const std::string loop =
+        writeRecording(dir, "loop", {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, kRate, 30000});
+    setenv("ALSOFT_DRIVERS", "pulse", 1);
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    setenv("HOME", runtime.c_str(), 1);
+    setenv("PULSE_SERVER", ("unix:" + runtime + "/pulse/native").c_str(), 1);
+    const PulseServer server(runtime);
+    if (!server.start()) return fail("server start");
+
+    AlAudioLibrary lib;
+    if (lib.BASS_Init(-1, kRate, 0, nullptr) == 0) return fail("init");
+    const Handle h = lib.BASS_StreamCreateFile(loop, kSampleLoop);
+    lib.BASS_ChannelPlay(h, 0);
+    if (!server.sounding()) return fail("heard before");
+    server.stop();
+    // Gone for a while: the feeder retries about once a second meanwhile.
+    for (int i = 0; i < 75; ++i) {
+        if (lib.BASS_ChannelIsActive(h) == 0) return fail("active while gone");
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (!server.start()) return fail("server restart");
+    bool heard = false;
+    for (int i = 0; i < 10 && !heard; ++i) heard = server.sounding();
+    if (!heard) return fail("heard after the restart");
+    if (lib.BASS_ChannelIsActive(h) == 0) return fail("active after");
+    if (lib.BASS_StreamFree(h) == 0 || lib.BASS_Free() == 0) return fail("free");
+    return 0;
+}
+
+TEST_F(ChildProcessTest, StreamsComeBackAfterTheSoundServerRestarts) {
+    if (!PulseServer::available()) GTEST_SKIP() << "pulseaudio is not installed";
+    EXPECT_CHILD_SUCCEEDS(soundServerRestart);
+}
+
+}  // namespace
+}  // namespace engine
