@@ -2,6 +2,7 @@
 # Installs the Debian packages Ombrelin needs that are not installed yet.
 #   scripts/install-deps.sh build   what building and running the program needs
 #   scripts/install-deps.sh test    that, plus what the test suite needs
+#   scripts/install-deps.sh bench   that, plus the GStreamer players the benchmarks compare with
 set -euo pipefail
 
 build_packages=(
@@ -14,9 +15,15 @@ test_packages=(
     xvfb xauth x11-utils xdotool openbox trayer
     pulseaudio pulseaudio-utils libasound2-plugins sox imagemagick
 )
+bench_packages=(
+    gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio
+)
 
 packages=("${build_packages[@]}")
-if [ "${1:-build}" = test ]; then packages+=("${test_packages[@]}"); fi
+case "${1:-build}" in
+    test) packages+=("${test_packages[@]}") ;;
+    bench) packages+=("${test_packages[@]}" "${bench_packages[@]}") ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
