@@ -2,10 +2,10 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSystemTrayIcon>
-#include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
 
