@@ -8,65 +8,15 @@ binary=$1
 artifacts=${2:-/tmp}
 mkdir -p "$artifacts"
 
-work=$(mktemp -d /tmp/ombrelin-e2e-XXXXXX)
-export XDG_RUNTIME_DIR=$work/runtime HOME=$work/home XDG_CONFIG_HOME=$work/home/.config
-mkdir -p "$XDG_RUNTIME_DIR" "$HOME" && chmod 700 "$XDG_RUNTIME_DIR"
-pids=()
-failures=0
-passed=0
-
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-    pkill -f "$work/prog/Ombrelin" 2>/dev/null
-    [ -n "${pa_pid:-}" ] && kill "$pa_pid" 2>/dev/null
-    sleep 0.3
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-check() {  # check NAME COMMAND...
-    local name=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-        echo "ok: $name"
-    else
-        failures=$((failures + 1))
-        echo "FAILED: $name"
-    fi
-}
-
-wait_for() {  # wait_for SECONDS COMMAND...: polls until the command succeeds
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ $SECONDS -ge $deadline ] && return 1
-        sleep 0.1
-    done
-}
+source "$(dirname "${BASH_SOURCE[0]}")/services.sh"
+svc_init e2e
 
 # Sound server with a null sink as the default output.
-pulseaudio -D --exit-idle-time=-1 --disallow-exit --system=false -n \
-    --load='module-null-sink sink_name=test' --load=module-native-protocol-unix \
-    --log-target=file:"$XDG_RUNTIME_DIR/pa.log" 2>/dev/null
-wait_for 10 pactl info >/dev/null 2>&1 || { echo "FAILED: no PulseAudio server"; exit 1; }
-pa_pid=$(cat "$XDG_RUNTIME_DIR/pulse/pid" 2>/dev/null)
+start_pulse || { echo "FAILED: no PulseAudio server"; exit 1; }
 
 # X server at the design density, a window manager for real minimising, a tray host.
-exec 5> "$work/display"
-Xvfb -displayfd 5 -screen 0 1024x768x24 -dpi 120 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-wait_for 10 test -s "$work/display" || { echo "FAILED: Xvfb did not start"; exit 1; }
-export DISPLAY=:$(head -1 "$work/display")
-export QT_FONT_DPI=120  # a 120-dpi desktop
-openbox >/dev/null 2>&1 &
-pids+=($!)
-start_tray() {
-    trayer --edge top --align right --widthtype pixel --width 120 --height 24 >/dev/null 2>&1 &
-    tray_pid=$!
-    pids+=($tray_pid)
-    wait_for 10 xdotool search --class trayer >/dev/null
-}
+start_x || { echo "FAILED: Xvfb did not start"; exit 1; }
+start_wm
 start_tray
 
 # A portable program folder with one test recording.
@@ -74,22 +24,7 @@ mkdir -p "$work/prog/samp_povt" "$work/prog/samp_raz"
 cp "$binary" "$work/prog/Ombrelin"
 sox -n -r 44100 -c 2 -t wav "$work/prog/samp_povt/ruchey3" synth 5 sine 440 vol 0.5
 
-visible_window() { xdotool search --onlyvisible --name "^Ombrelin$" 2>/dev/null | tail -1 | grep .; }
-main_window() {  # the main window: the visible one that is not a message box
-    local w
-    for w in $(xdotool search --onlyvisible --name '^Ombrelin$' 2>/dev/null); do
-        [ "$(xdotool getwindowgeometry "$w" | awk '/Geometry/ {print $2}')" = 522x405 ] &&
-            echo "$w" && return 0
-    done
-    return 1
-}
 level() { pactl get-sink-volume @DEFAULT_SINK@ | awk '/Volume/ {print $3; exit}'; }
-rms_of_sink() {  # RMS of one second of what the sink plays
-    timeout 1.5 parec -d test.monitor --raw --format=s16le --channels=2 --rate=44100 \
-        >"$work/rec.raw" 2>/dev/null
-    sox -t raw -r 44100 -e signed -b 16 -c 2 "$work/rec.raw" -n stat 2>&1 |
-        awk '/RMS +amplitude/ {print $3}'
-}
 # The tray icon: a small "Ombrelin" window inside the tray host; prints its centre on screen.
 tray_icon_centre() {
     xwininfo -root -tree | awk '/"Ombrelin"/ {
@@ -99,21 +34,31 @@ tray_icon_centre() {
     }'
 }
 tray_icon_docked() { [ -n "$(tray_icon_centre)" ]; }
-ended() {  # ended PID: the process is gone; its exit code is then in $exit_code
-    kill -0 "$1" 2>/dev/null && return 1
-    wait "$1"
-    exit_code=$?
-    return 0
-}
 screenshot() { import -window root "$artifacts/$1.png" 2>/dev/null || true; }
+# Presses Return in the message box on top. The box is focused first and the key typed through
+# the server, so press and release both arrive; a key sent to a window that closes on the press
+# would leave the release undelivered and the key held down for whatever comes next.
+dismiss_box() {
+    local box="" w
+    for w in $(xdotool search --onlyvisible --class Ombrelin 2>/dev/null); do
+        xdotool getwindowgeometry "$w" | awk '/Geometry/ {split($2, g, "x"); exit !(g[1] > 100 && $2 != "522x405")}' &&
+            box=$w
+    done
+    [ -n "$box" ] || return 1
+    xdotool windowactivate --sync "$box" 2>/dev/null
+    xdotool key Return
+    wait_for 3 bash -c "! xdotool search --onlyvisible --class Ombrelin | grep -qx $box" && return 0
+    xdotool key --window "$box" Return  # a window manager that refused the focus
+}
 
 # 1. First start: the missing settings file is reported before the window shows.
 "$work/prog/Ombrelin" >"$work/prog.log" 2>&1 &
 app_pid=$!
+track $app_pid
 check "settings message shown first" wait_for 10 visible_window
 check "window not shown under the message" bash -c "! xdotool search --onlyvisible --name '^Ombrelin$' | xargs -r -n1 xdotool getwindowgeometry | grep -q 522x405"
 screenshot first-start-message
-xdotool key --window "$(visible_window)" Return
+dismiss_box
 check "window shown at the design size" wait_for 10 main_window
 win=$(main_window)
 screenshot window
@@ -165,23 +110,25 @@ kill "$tray_pid" 2>/dev/null
 wait_for 5 bash -c "! xdotool search --class trayer | grep -q ."
 "$work/prog/Ombrelin" >/dev/null 2>&1 &
 app_pid=$!
+track $app_pid
 wait_for 10 main_window
 xdotool windowminimize "$(main_window)"
 sleep 1.5
 screenshot no-tray
 check "no tray host: window kept and an error box shown" bash -c "[ \$(xdotool search --onlyvisible --name '^Ombrelin$' | wc -l) -ge 2 ]"
-xdotool key --window "$(visible_window)" Return
+dismiss_box
 kill -TERM $app_pid
 check "SIGTERM closes the program" wait_for 10 ended $app_pid
 
 # 7. No sound server and no card: the start-up message, then exit 0 without the window.
 PULSE_SERVER=unix:/nonexistent ALSOFT_DRIVERS=pulse "$work/prog/Ombrelin" >/dev/null 2>&1 &
 app_pid=$!
-wait_for 10 visible_window >/dev/null
+track $app_pid
+wait_for 10 bash -c "xdotool search --onlyvisible --class Ombrelin | grep -q ."
 sleep 1
 screenshot no-audio
 check "no audio: no main window" bash -c "! xdotool search --onlyvisible --name '^Ombrelin$' | xargs -r -n1 xdotool getwindowgeometry | grep -q 522x405"
-xdotool key --window "$(visible_window)" Return
+dismiss_box
 exit_code=
 check "no audio: the program ends" wait_for 10 ended $app_pid
 check "no audio: exit code 0" test "$exit_code" = 0

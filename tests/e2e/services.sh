@@ -1,0 +1,154 @@
+# Shared helpers for scripts that drive the real program: a private work folder and runtime
+# folder, a PulseAudio server with a null sink, Xvfb with optional window manager and tray host,
+# and small probes (sink level, process CPU and memory). Source it from bash; call svc_init first.
+# Every daemon started here is recorded by PID and stopped by svc_cleanup on exit.
+
+svc_pids=()
+pa_pid=
+failures=0
+passed=0
+
+svc_init() {  # svc_init NAME: makes $work and exports a private runtime folder and home
+    work=$(mktemp -d "/tmp/ombrelin-$1-XXXXXX")
+    chmod 755 "$work"
+    export XDG_RUNTIME_DIR=$work/runtime HOME=$work/home XDG_CONFIG_HOME=$work/home/.config
+    mkdir -p "$XDG_RUNTIME_DIR" "$HOME" && chmod 700 "$XDG_RUNTIME_DIR"
+    trap svc_cleanup EXIT
+    trap "exit 1" TERM INT
+}
+
+svc_cleanup() {
+    local pid
+    for pid in "${svc_pids[@]}"; do kill "$pid" 2>/dev/null; done
+    for pid in "${svc_pids[@]}"; do
+        kill -0 "$pid" 2>/dev/null && sleep 0.3 && kill -KILL "$pid" 2>/dev/null
+    done
+    stop_pulse
+    rm -rf "$work"
+}
+
+track() { svc_pids+=("$@"); }  # track PID...: stopped at exit
+
+check() {  # check NAME COMMAND...
+    local name=$1
+    shift
+    if "$@"; then
+        passed=$((passed + 1))
+        echo "ok: $name"
+    else
+        failures=$((failures + 1))
+        echo "FAILED: $name"
+    fi
+}
+
+wait_for() {  # wait_for SECONDS COMMAND...: polls until the command succeeds
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ $SECONDS -ge $deadline ] && return 1
+        sleep 0.1
+    done
+}
+
+ended() {  # ended PID: the process is gone; its exit code is then in $exit_code
+    kill -0 "$1" 2>/dev/null && return 1
+    wait "$1"
+    exit_code=$?
+    return 0
+}
+
+# A sound server with a null sink "test" as the default output. Extra arguments are passed on
+# (e.g. another --load). Sets pa_pid.
+start_pulse() {
+    pulseaudio -D --exit-idle-time=-1 --disallow-exit --system=false -n \
+        --load='module-null-sink sink_name=test' --load=module-native-protocol-unix "$@" \
+        --log-target=file:"$XDG_RUNTIME_DIR/pa.log" 2>/dev/null
+    wait_for 10 pactl info >/dev/null 2>&1 || return 1
+    pa_pid=$(cat "$XDG_RUNTIME_DIR/pulse/pid" 2>/dev/null)
+}
+
+stop_pulse() {  # stop_pulse [SIGNAL]
+    [ -n "$pa_pid" ] || return 0
+    kill "-${1:-TERM}" "$pa_pid" 2>/dev/null
+    local i
+    for i in $(seq 50); do kill -0 "$pa_pid" 2>/dev/null || break; sleep 0.1; done
+    pa_pid=
+}
+
+# Xvfb at the design density; exports DISPLAY.
+start_x() {
+    exec 5>"$work/display"
+    Xvfb -displayfd 5 -screen 0 1024x768x24 -dpi 120 -nolisten tcp >/dev/null 2>&1 &
+    track $!
+    exec 5>&-
+    wait_for 10 test -s "$work/display" || return 1
+    export DISPLAY=:$(head -1 "$work/display")
+    export QT_FONT_DPI=120  # a 120-dpi desktop
+}
+
+start_wm() {
+    openbox >/dev/null 2>&1 &
+    track $!
+}
+
+start_tray() {  # sets tray_pid
+    trayer --edge top --align right --widthtype pixel --width 120 --height 24 >/dev/null 2>&1 &
+    tray_pid=$!
+    track $tray_pid
+    wait_for 10 xdotool search --class trayer >/dev/null
+}
+
+visible_window() { xdotool search --onlyvisible --name "^Ombrelin$" 2>/dev/null | tail -1 | grep .; }
+main_window() {  # the main window: the visible one that is not a message box
+    local w
+    for w in $(xdotool search --onlyvisible --name '^Ombrelin$' 2>/dev/null); do
+        [ "$(xdotool getwindowgeometry "$w" | awk '/Geometry/ {print $2}')" = 522x405 ] &&
+            echo "$w" && return 0
+    done
+    return 1
+}
+
+rms_of_sink() {  # rms_of_sink [SINK]: RMS of one second of what the sink plays
+    timeout 1.5 parec -d "${1:-test}.monitor" --raw --format=s16le --channels=2 --rate=44100 \
+        >"$work/rec.raw" 2>/dev/null
+    sox -t raw -r 44100 -e signed -b 16 -c 2 "$work/rec.raw" -n stat 2>&1 |
+        awk '/RMS +amplitude/ {print $3}'
+}
+heard_min=0.005  # RMS a test tone at the test levels clears with room to spare
+heard() {  # heard [SINK]: the sink plays something above heard_min
+    local rms
+    rms=$(rms_of_sink "$@")
+    awk "BEGIN {exit !(${rms:-0} > $heard_min)}"
+}
+
+cpu_ticks() {  # cpu_ticks PID: user + system CPU time in clock ticks
+    awk '{sub(/^.*\) /, ""); print $12 + $13}' "/proc/$1/stat" 2>/dev/null
+}
+cpu_of() {  # cpu_of SECONDS PID: share of one core the process used over that time
+    local before after
+    before=$(cpu_ticks "$2")
+    sleep "$1"
+    after=$(cpu_ticks "$2")
+    awk -v b="${before:-0}" -v a="${after:-0}" -v s="$1" -v hz="$(getconf CLK_TCK)" \
+        'BEGIN {printf "%.3f\n", (a - b) / hz / s}'
+}
+
+# A settings file: 23 values, CR LF after each.
+write_settings() {  # write_settings FILE VALUE...
+    local file=$1
+    shift
+    printf '%s\r\n' "$@" >"$file"
+}
+# Every layer on: brook, distant birds, songbirds in duet, insects and extra birds every 2-7 s,
+# rain of a set duration with thunder, rain every 30 minutes, master level 50, sound on.
+all_layers_on() {  # all_layers_on FILE
+    write_settings "$1" 1 10 1 1 10 1 1 10 0 1 10 0 1 10 0 1 10 1 0 0 0 50 1
+}
+all_layers_off() {
+    write_settings "$1" 0 10 1 0 10 1 0 10 0 0 10 0 0 10 0 0 10 1 0 0 0 50 1
+}
+
+# Clicks a point of the main window given in design coordinates.
+click_in_window() {  # click_in_window WINDOW X Y
+    xdotool mousemove --window "$1" "$2" "$3" click 1
+}
