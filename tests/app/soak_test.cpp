@@ -41,13 +41,20 @@ public:
                     (counting && std::stoi(caption) <= 29))
             << where << ": " << caption;
         const bool episode = caption != "Дождя!";
-        if (counting) ASSERT_FALSE(f.btn1.enabled()) << where;
-        if (caption == "Хватит дождя!") ASSERT_TRUE(f.btn1.enabled()) << where;
-        if (episode)
-            for (form::Control* c : lockable()) ASSERT_FALSE(c->enabled()) << where << c->name();
+        // A countdown disables the button; steady rain enables it.
+        if (counting || caption == "Хватит дождя!") {
+            ASSERT_EQ(f.btn1.enabled(), !counting) << where;
+        }
+        // An episode locks the songbird, insect and extra-bird controls; once it is over and no
+        // new one is pending, they are usable again (the species lists as the layer allows).
+        for (form::Control* c : lockable()) {
+            if (episode) {
+                ASSERT_FALSE(c->enabled()) << where << c->name();
+            } else if (!f.tmr4.enabled() && c != &f.cbb5 && c != &f.cbb6) {
+                ASSERT_TRUE(c->enabled()) << where << c->name();
+            }
+        }
         if (!episode && !f.tmr4.enabled()) {
-            for (form::Control* c : lockable())
-                if (c != &f.cbb5 && c != &f.cbb6) ASSERT_TRUE(c->enabled()) << where << c->name();
             ASSERT_TRUE(f.btn1.enabled()) << where;
         }
         if (!f.chk7.checked()) {
