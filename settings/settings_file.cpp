@@ -1,5 +1,6 @@
 #include "settings/settings_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -61,6 +62,19 @@ const LineRule kLines[kLineCount] = {
 #undef SLIDER
 #undef RADIOS
 #undef COMBO
+
+// A save killed between creating its temporary file and renaming it leaves that file behind.
+// Only one instance saves at a time, so any such file found before a save is stranded.
+void removeStrandedTemps(const std::string& dir, const std::string& prefix) {
+    DIR* d = opendir(dir.c_str());
+    if (!d) return;
+    while (const dirent* entry = readdir(d)) {
+        const std::string name = entry->d_name;
+        if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0)
+            unlink((dir + "/" + name).c_str());
+    }
+    closedir(d);
+}
 
 int hexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -144,7 +158,10 @@ bool saveAtomically(const std::string& path, const std::string& content, std::st
                     const WriteFunction& write) {
     const size_t slash = path.rfind('/');
     const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
-    std::string temp = dir + "/.n_p_d.ini.XXXXXX";
+    const std::string tempPrefix =
+        "." + (slash == std::string::npos ? path : path.substr(slash + 1)) + ".";
+    removeStrandedTemps(dir, tempPrefix);
+    std::string temp = dir + "/" + tempPrefix + "XXXXXX";
     const int fd = mkstemp(temp.data());
     if (fd < 0) {
         reason = std::strerror(errno);
