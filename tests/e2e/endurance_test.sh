@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Half an hour of the real program in real time with every layer on, a rain called at once and
+# later ones on schedule, to a PulseAudio null sink under Xvfb: it must keep running and keep
+# playing, and its resident memory must not creep — after the first minute (buffers, fonts and
+# caches settled) it may grow by less than 2 MB. Samples VmRSS every 10 s.
+# Usage: endurance_test.sh PATH/TO/Ombrelin
+# Environment: ENDURANCE_SECONDS (default 1800) shortens the run for a quick look.
+set -uo pipefail
+binary=$(realpath "$1")
+seconds=${ENDURANCE_SECONDS:-1800}
+readonly kSettleSeconds=60 kSampleSeconds=10 kMaxGrowthKb=2048
+source "$(dirname "${BASH_SOURCE[0]}")/services.sh"
+svc_init endurance
+
+prog=$work/prog
+mkdir -p "$prog"
+cp "$binary" "$prog/Ombrelin"
+# The sound pack built beside the program when there is one, else a tone for every recording.
+pack=$(dirname "$binary")
+if [ -d "$pack/samp_povt" ] && [ -d "$pack/samp_raz" ]; then
+    ln -s "$pack/samp_povt" "$pack/samp_raz" "$prog/"
+    echo "recordings: the sound pack in $pack"
+else
+    mkdir -p "$prog/samp_povt" "$prog/samp_raz"
+    sox -n -r 44100 -c 2 -t wav "$work/loop.wav" synth 30 sine 440 vol 0.5
+    sox -n -r 44100 -c 2 -t wav "$work/shot.wav" synth 3 sine 880 vol 0.5
+    for name in ruchey3 ruchey4 pticv1 pticv2 dogd3 dogd_gr; do
+        cp "$work/loop.wav" "$prog/samp_povt/$name"
+    done
+    for name in pticp{1..14} nas{1..8} pticd{1..10} dogd2 dogd_gr3; do
+        cp "$work/shot.wav" "$prog/samp_raz/$name"
+    done
+    echo "recordings: tones (no sound pack beside the program)"
+fi
+
+start_pulse || { echo "FAILED: no PulseAudio server"; exit 1; }
+start_x || { echo "FAILED: Xvfb did not start"; exit 1; }
+all_layers_on "$prog/n_p_d.ini"
+"$prog/Ombrelin" >"$work/prog.log" 2>&1 &
+app_pid=$!
+track $app_pid
+check "window shown with every layer on" wait_for 15 main_window
+click_in_window "$(main_window)" 75 315  # "Дождя!"
+
+rss() { awk '/VmRSS/ {print $2}' "/proc/$app_pid/status" 2>/dev/null; }
+sleep $kSettleSeconds
+base=$(rss)
+peak=$base
+alive=yes
+start=$SECONDS
+echo "after ${kSettleSeconds} s: VmRSS $base kB; running for $seconds s"
+while [ $((SECONDS - start)) -lt $((seconds - kSettleSeconds)) ]; do
+    sleep $kSampleSeconds
+    now=$(rss)
+    [ -z "$now" ] && { alive=no; break; }
+    [ "$now" -gt "$peak" ] && peak=$now
+    echo "$((SECONDS - start + kSettleSeconds)) s: VmRSS $now kB"
+done
+
+check "still running at the end" [ $alive = yes ]
+# The sound pack's rain and brook at half the master level sit near RMS 0.005; silence is 0.
+heard_min=0.0005
+check "still playing at the end (RMS $(rms_of_sink))" wait_for 5 heard
+check "VmRSS growth after the first minute $((peak - base)) kB (limit $kMaxGrowthKb)" \
+    [ $((peak - base)) -lt $kMaxGrowthKb ]
+kill -TERM "$app_pid"
+exit_code=
+check "closes at the end" wait_for 15 ended "$app_pid"
+check "exit code 0" [ "$exit_code" = 0 ]
+echo "$passed passed, $failures failed"
+[ $failures -eq 0 ]

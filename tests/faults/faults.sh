@@ -1,0 +1,217 @@
+#!/usr/bin/env bash
+# The real program under faults from outside: damaged or unreadable recordings, the sound server
+# killed and restarted, the default sink switched while playing, and two copies started at once.
+# Usage: faults.sh PATH/TO/Ombrelin CASE
+#   CASE: bad-recordings | server-restart | sink-change | two-starts
+set -uo pipefail
+binary=$1
+case_name=$2
+source "$(dirname "${BASH_SOURCE[0]}")/../e2e/services.sh"
+svc_init "faults-$case_name"
+
+# CPU share of one core a healthy program stays well under, even while a fault repeats.
+readonly kMaxCpu=0.5
+
+# A portable program folder with a recording of every name the layers open: loops of a few
+# seconds, one-shots of one second, each a plain tone.
+make_program_folder() {
+    prog=$work/prog
+    mkdir -p "$prog/samp_povt" "$prog/samp_raz"
+    cp "$binary" "$prog/Ombrelin"
+    sox -n -r 44100 -c 2 -t wav "$work/loop.wav" synth 4 sine 440 vol 0.5
+    sox -n -r 44100 -c 1 -t wav "$work/shot.wav" synth 1 sine 880 vol 0.5
+    local name
+    for name in ruchey3 ruchey4 pticv1 pticv2 dogd3 dogd_gr; do
+        cp "$work/loop.wav" "$prog/samp_povt/$name"
+    done
+    for name in pticp{1..14} nas{1..8} pticd{1..10} dogd2 dogd_gr3; do
+        cp "$work/shot.wav" "$prog/samp_raz/$name"
+    done
+}
+
+start_program() {  # start_program [COMMAND PREFIX...]: runs the program, sets app_pid
+    "$@" "$prog/Ombrelin" >"$work/prog.log" 2>&1 &
+    app_pid=$!
+    track $app_pid
+}
+
+# Starts the program with every layer on, waits for its window and calls the rain at once.
+start_with_every_layer() {
+    all_layers_on "$prog/n_p_d.ini"
+    start_program "$@"
+    wait_for 15 main_window >/dev/null || return 1
+    click_in_window "$(main_window)" 75 315  # "Дождя!"
+}
+
+# Responsive: a click on the brook's switch is taken, and SIGTERM runs the close path, which
+# saves that change.
+responsive_and_closes() {
+    click_in_window "$(main_window)" 19 34
+    sleep 0.5
+    kill -TERM "$app_pid"
+    exit_code=
+    wait_for 15 ended "$app_pid" && [ "$exit_code" = 0 ] &&
+        [ "$(head -1 "$prog/n_p_d.ini" | tr -d '\r')" = 0 ]
+}
+
+below_max_cpu() { awk "BEGIN {exit !($1 < $kMaxCpu)}"; }
+
+case $case_name in
+bad-recordings)
+    make_program_folder
+    # Every kind of bad file in place of recordings; the brook's loop and some one-shots stay
+    # good, so the layers have something to play between the failures.
+    : >"$work/empty"
+    head -c 65536 /dev/urandom >"$work/random"
+    sox -n -r 44100 -c 2 -t ogg "$work/full.ogg" synth 3 sine 523
+    head -c "$(($(stat -c %s "$work/full.ogg") / 2))" "$work/full.ogg" >"$work/truncated.ogg"
+    sox -n -r 44100 -c 2 -t flac "$work/full.flac" synth 3 sine 523
+    head -c "$(($(stat -c %s "$work/full.flac") / 3))" "$work/full.flac" >"$work/truncated.flac"
+    # A WAV whose data runs 200 MB (twenty minutes), most of it a hole of zeros.
+    huge=$work/huge.wav
+    sox -n -r 44100 -c 2 -b 16 -t wav "$huge" synth 2 sine 330
+    truncate -s 200M "$huge"
+    le32() { printf "$(printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(($1 & 255)) $((($1 >> 8) & 255)) \
+        $((($1 >> 16) & 255)) $((($1 >> 24) & 255)))"; }
+    size=$(stat -c %s "$huge")
+    data_at=$(($(head -c 200 "$huge" | grep -obUaP 'data' | head -1 | cut -d: -f1)))
+    le32 $((size - 8)) | dd of="$huge" bs=1 seek=4 conv=notrunc status=none
+    le32 $((size - data_at - 8)) | dd of="$huge" bs=1 seek=$((data_at + 4)) conv=notrunc status=none
+    put() {  # put KIND FILE: a bad file of that kind at FILE
+        rm -rf "$2"
+        case $1 in
+        missing) ;;
+        empty) cp "$work/empty" "$2" ;;
+        random) cp "$work/random" "$2" ;;
+        truncated-ogg) cp "$work/truncated.ogg" "$2" ;;
+        truncated-flac) cp "$work/truncated.flac" "$2" ;;
+        huge-wav) cp --sparse=always "$huge" "$2" ;;
+        huge-zeros) truncate -s 200M "$2" ;;
+        directory) mkdir "$2" ;;
+        unreadable) cp "$work/shot.wav" "$2" && chmod 000 "$2" ;;
+        esac
+    }
+    kinds=(missing empty random truncated-ogg truncated-flac huge-wav huge-zeros directory unreadable)
+    put missing "$prog/samp_povt/pticv1"    # distant birds
+    put huge-wav "$prog/samp_povt/dogd3"    # the rain's loop
+    put random "$prog/samp_povt/dogd_gr"    # the thunder's loop
+    put directory "$prog/samp_raz/dogd2"
+    put empty "$prog/samp_raz/dogd_gr3"
+    # Songbirds, insects and extra birds: all but one or two of each are bad, every kind in each.
+    for i in "${!kinds[@]}"; do
+        put "${kinds[$i]}" "$prog/samp_raz/pticp$((i + 1))"
+        put "${kinds[$i]}" "$prog/samp_raz/pticd$((i + 1))"
+        [ $i -lt 7 ] && put "${kinds[$i]}" "$prog/samp_raz/nas$((i + 1))"
+    done
+
+    # A file mode of 000 stops everyone but root: run the program as nobody when root.
+    as_user=()
+    run_uid=$(id -u)
+    if [ "$(id -u)" = 0 ]; then
+        run_uid=65534
+        chown 65534 "$prog"  # the close path saves the settings beside the program
+        mkdir -p "$work/nobody/runtime" && chown -R 65534:65534 "$work/nobody"
+        chmod 700 "$work/nobody/runtime"
+        as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups env HOME="$work/nobody"
+            XDG_RUNTIME_DIR="$work/nobody/runtime" PULSE_SERVER="unix:$work/pulse.sock")
+        pulse_extra=(--load="module-native-protocol-unix socket=$work/pulse.sock auth-anonymous=1")
+        echo "running the program as nobody, so the file of mode 000 is unreadable to it"
+    else
+        pulse_extra=()
+    fi
+    start_pulse "${pulse_extra[@]}" || { echo "FAILED: no PulseAudio server"; exit 1; }
+    start_x || { echo "FAILED: Xvfb did not start"; exit 1; }
+
+    check "window shown with every layer on and bad recordings" start_with_every_layer "${as_user[@]}"
+    sleep 2
+    cpu=$(cpu_of 10 "$app_pid")
+    check "no busy loop over 10 s while the bad files keep coming up (CPU $cpu)" below_max_cpu "$cpu"
+    check "still running" kill -0 "$app_pid"
+    check "runs as the user given" [ "$(stat -c %u "/proc/$app_pid")" = "$run_uid" ]
+    check "the rain streams its 200 MB recording" bash -c "ls -l /proc/$app_pid/fd | grep -q samp_povt/dogd3"
+    check "the good brook heard on the sink (RMS $(rms_of_sink))" heard
+    check "responsive: a click is taken and SIGTERM saves it and ends with 0" responsive_and_closes
+    ;;
+
+server-restart)
+    make_program_folder
+    start_pulse || { echo "FAILED: no PulseAudio server"; exit 1; }
+    start_x || { echo "FAILED: Xvfb did not start"; exit 1; }
+    check "window shown with every layer on" start_with_every_layer
+    check "heard before the server goes" wait_for 5 heard
+    stop_pulse KILL
+    cpu=$(cpu_of 4 "$app_pid")
+    check "no busy loop while the server is gone (CPU $cpu)" below_max_cpu "$cpu"
+    check "still running without a server" kill -0 "$app_pid"
+    start_pulse || { echo "FAILED: PulseAudio did not restart"; exit 1; }
+    restarted_at=$SECONDS
+    check "sound back on the restarted server's sink" wait_for 15 heard
+    echo "sound came back $((SECONDS - restarted_at)) s after the server (whole seconds)"
+    cpu=$(cpu_of 4 "$app_pid")
+    check "CPU low after the server came back (CPU $cpu)" below_max_cpu "$cpu"
+    check "responsive afterwards" responsive_and_closes
+    ;;
+
+sink-change)
+    make_program_folder
+    start_pulse || { echo "FAILED: no PulseAudio server"; exit 1; }
+    start_x || { echo "FAILED: Xvfb did not start"; exit 1; }
+    check "window shown with every layer on" start_with_every_layer
+    check "heard on the first sink" wait_for 5 heard
+    pactl load-module module-null-sink sink_name=other >/dev/null
+    pactl set-default-sink other
+    sleep 3
+    check "still running after the default sink changed" kill -0 "$app_pid"
+    on_test=no on_other=no
+    heard test && on_test=yes
+    heard other && on_other=yes
+    echo "after the switch: heard on the first sink: $on_test, on the new default: $on_other"
+    check "sound reaches a sink after the switch" [ "$on_test$on_other" != nono ]
+    check "responsive afterwards" responsive_and_closes
+    ;;
+
+two-starts)
+    # No display and no sound server are needed to decide who runs: the window goes to the
+    # offscreen platform and the sound to OpenAL's silent device.
+    make_program_folder
+    all_layers_off "$prog/n_p_d.ini"
+    export QT_QPA_PLATFORM=offscreen ALSOFT_DRIVERS=null PULSE_SERVER=unix:/nonexistent
+    one_round() {
+        rm -f "$work/go" && mkfifo "$work/go"
+        # Both wait on the same pipe and are let go by one write of two lines.
+        exec 6<>"$work/go"
+        (exec 6>&-; read -r _ <"$work/go"; exec "$prog/Ombrelin") >/dev/null 2>&1 &
+        local first=$!
+        (exec 6>&-; read -r _ <"$work/go"; exec "$prog/Ombrelin") >/dev/null 2>&1 &
+        local second=$!
+        track $first $second
+        sleep 0.3
+        printf 'go\ngo\n' >&6
+        exec 6>&-
+        local loser= survivor=
+        if ! wait_for 15 bash -c "! kill -0 $first 2>/dev/null || ! kill -0 $second 2>/dev/null"; then
+            echo "neither copy ended"
+            return 1
+        fi
+        if kill -0 $first 2>/dev/null; then loser=$second survivor=$first; else loser=$first survivor=$second; fi
+        ended $loser
+        [ "$exit_code" = 0 ] || { echo "the second copy exited with $exit_code"; return 1; }
+        sleep 1
+        kill -0 $survivor || { echo "no copy survived"; return 1; }
+        kill -TERM $survivor
+        wait_for 15 ended $survivor && [ "$exit_code" = 0 ]
+    }
+    for round in 1 2 3 4 5; do
+        check "two starts at once, round $round: one runs, the other exits 0" one_round
+    done
+    ;;
+
+*)
+    echo "unknown case $case_name"
+    exit 2
+    ;;
+esac
+
+[ $failures -eq 0 ] || { echo "--- program output"; tail -20 "$work/prog.log" 2>/dev/null; }
+echo "$passed passed, $failures failed"
+[ $failures -eq 0 ]
