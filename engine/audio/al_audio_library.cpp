@@ -3,10 +3,14 @@
 #include <AL/al.h>
 #include <AL/alc.h>
 #include <AL/alext.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #include "engine/audio/sound_file_reader.h"
 
@@ -39,6 +43,23 @@ ALint sourceInt(ALuint source, ALenum param) {
     ALint value = 0;
     alGetSourcei(source, param, &value);
     return value;
+}
+
+// OpenAL Soft pins its PulseAudio stream to the sink it opened on, so switching the desktop's
+// output (to headphones, say) would leave the soundscape on the old device. Its "allow-moves"
+// setting lifts that; it is read from the extra configuration file named by ALSOFT_CONF, which a
+// user who set that variable keeps for themselves. Runs before the first device is opened.
+void letStreamsFollowTheDefaultOutput() {
+    static bool done = false;
+    if (done || std::getenv("ALSOFT_CONF")) return;
+    done = true;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const std::string dir = runtime && *runtime ? runtime : "/tmp";
+    const std::string path = dir + "/ombrelin-" + std::to_string(getuid()) + "-openal.conf";
+    std::FILE* f = std::fopen(path.c_str(), "w");
+    if (!f) return;
+    const bool written = std::fputs("[pulse]\nallow-moves = true\n", f) >= 0;
+    if (std::fclose(f) == 0 && written) setenv("ALSOFT_CONF", path.c_str(), 0);
 }
 
 }  // namespace
@@ -74,6 +95,7 @@ struct AlAudioLibrary::Device {
                            {ALC_FORMAT_CHANNELS_SOFT, ALC_STEREO_SOFT, ALC_FORMAT_TYPE_SOFT,
                             ALC_FLOAT_SOFT, ALC_HRTF_SOFT, ALC_FALSE});
         } else {
+            letStreamsFollowTheDefaultOutput();
             d->device = alcOpenDevice(nullptr);
             if (!d->device) return nullptr;
         }
