@@ -87,6 +87,13 @@ sleep 0.5
 xdotool mousemove "$ix" "$iy" click 1
 check "second tray click restores the level" wait_for 3 bash -c "[ \"\$(pactl get-sink-volume @DEFAULT_SINK@ | awk '/Volume/ {print \$3; exit}')\" = 32500 ]"
 
+# The tray host restarts (a panel crash, a new session of the panel): the icon comes back.
+kill "$tray_pid" 2>/dev/null
+wait_for 5 bash -c "! xdotool search --class trayer | grep -q ."
+start_tray
+check "icon back after the tray host restarted" wait_for 10 tray_icon_docked
+read -r ix iy < <(tray_icon_centre)
+
 # 5. Right click, "Закрыть" (the menu's last item): settings saved, the program ends. Wait out
 # the double-click interval so the right click is not read as part of the last left click.
 sleep 1.5
