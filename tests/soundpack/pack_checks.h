@@ -1,5 +1,5 @@
 // Checks shared by the in-memory tests and the checks on generated files: the songs' features
-// against each species' band and against each other, and the texture of rain and thunder.
+// against each species' band and against each other, and the texture of brooks, rain and thunder.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -63,6 +63,18 @@ inline void checkRain(const Stereo& rain) {
     const double corr = correlation(rain.l, rain.r);
     EXPECT_GE(corr, 0.05);
     EXPECT_LE(corr, 0.6);
+}
+
+// A brook's energy lies where its bubbles and gurgle are, and its top end keeps falling instead
+// of levelling off into a hiss.
+inline void checkBrook(const Stereo& brook) {
+    constexpr size_t kFft = 4096;
+    const std::vector<double> power = powerSpectrum(monoMix(brook), kFft);
+    const double body = powerFraction(power, kFft, 200, 3000);
+    EXPECT_GE(body, 0.85);
+    const double airDb = 10 * std::log10(powerFraction(power, kFft, 8000, 22050) / body);
+    EXPECT_LE(airDb, -22.0);
+    EXPECT_LE(octaveSlope(power, kFft, 2000, 16000), -6.0);
 }
 
 // In the loudest second of thunder (a strike) most of the energy lies below 200 Hz.

@@ -191,6 +191,15 @@ TEST_F(PackFiles, SongsRainAndThunderAsHeard) {
     }
 }
 
+TEST_F(PackFiles, BrooksAsHeard) {
+    for (const char* name : {"ruchey3", "ruchey4"}) {
+        SCOPED_TRACE(name);
+        const Stereo* s = audio(*findEntry(name));
+        ASSERT_NE(s, nullptr);
+        checkBrook(*s);
+    }
+}
+
 // Two runs of the generator give the same decoded audio, though the encoded bytes differ.
 TEST(PackGenerator, SameSeedSameDecodedAudio) {
     if (g_full) GTEST_SKIP() << "covered by the short run";

@@ -1,5 +1,5 @@
 // The generator's own behaviour, on audio rendered in memory (short mode): the loudness meter
-// it levels with, seamless loops, songs, rain and thunder, and determinism.
+// it levels with, seamless loops, songs, brooks, rain and thunder, and determinism.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -113,6 +113,13 @@ TEST(Weather, RainAndThunderSpectra) {
     for (const char* name : {"dogd_gr", "dogd_gr3"}) {
         SCOPED_TRACE(name);
         checkThunder(fileOnly(render(*findEntry(name), true)));
+    }
+}
+
+TEST(Water, BrookSpectra) {
+    for (const char* name : {"ruchey3", "ruchey4"}) {
+        SCOPED_TRACE(name);
+        checkBrook(fileOnly(render(*findEntry(name), true)));
     }
 }
 
