@@ -11,6 +11,7 @@
 namespace settings {
 
 const char* const kFileName = "n_p_d.ini";
+const char* const kDamagedSuffix = ".damaged";
 const char* const kMessageNotFound = "файл параметров не найден";
 const char* const kMessageHasErrors = "файл параметров содержит ошибки";
 
@@ -250,12 +251,14 @@ void SettingsFile::btn3Click() {
         ++lineNumber;
         int32_t value = 0;
         if (!parseInteger(line, value)) {
+            keepDamaged(content);
             fail(kMessageHasErrors);
             return;
         }
         if (lineNumber > kLineCount) continue;
         const LineRule& rule = kLines[lineNumber - 1];
         if (value < 0 || value > rule.max) {
+            keepDamaged(content);
             fail(kMessageHasErrors);
             return;
         }
@@ -273,6 +276,13 @@ void SettingsFile::btn4Click() {
     m_form.cbb4.setItemIndex(0);
     m_form.strckbr11.setPosition(50);
     m_form.chk10.setChecked(true);
+}
+
+void SettingsFile::keepDamaged(const std::string& content) {
+    // The defaults take over and the next close rewrites the file; whatever the user or another
+    // program put in it is kept beside it rather than lost.
+    std::string reason;
+    saveAtomically(m_path + kDamagedSuffix, content, reason);
 }
 
 void SettingsFile::fail(const char* message) {

@@ -21,6 +21,7 @@ namespace settings {
 
 constexpr int kLineCount = 23;
 extern const char* const kFileName;         // "n_p_d.ini"
+extern const char* const kDamagedSuffix;    // a file with errors is kept as n_p_d.ini.damaged
 extern const char* const kMessageNotFound;  // "файл параметров не найден"
 extern const char* const kMessageHasErrors;  // "файл параметров содержит ошибки"
 
@@ -65,6 +66,7 @@ public:
     std::string settingsError;
 
 private:
+    void keepDamaged(const std::string& content);
     void fail(const char* message);
 
     form::MainForm& m_form;

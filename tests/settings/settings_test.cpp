@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <random>
 
 #include "settings/settings_file.h"
@@ -192,6 +193,16 @@ TEST_F(Load, OutcomeTable) {
             after.push_back(std::stoi(std::string(line)));
         EXPECT_EQ(after, c.after);
     }
+}
+
+TEST_F(Load, AFileWithErrorsIsKeptBesideBeforeTheDefaultsOverwriteIt) {
+    const std::string damaged = settingsText(kSample) + "oops\r\n";
+    start(damaged);
+    EXPECT_EQ(messages(), (std::vector<std::string>{settings::kMessageHasErrors}));
+    h.app->FormCloseQuery();
+    std::ifstream kept(h.settingsPath() + settings::kDamagedSuffix, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), damaged);
+    EXPECT_NE(h.readSettings(), damaged);
 }
 
 TEST_F(Load, MissingFileIsReportedOnceAndTheDefaultsApply) {
