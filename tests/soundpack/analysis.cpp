@@ -42,36 +42,36 @@ std::vector<double> hann(size_t n) {
 double binHz(size_t bin, size_t fftSize) { return bin * kRate / static_cast<double>(fftSize); }
 
 std::vector<double> powerSpectrum(const std::vector<float>& x, size_t fftSize) {
-    std::vector<double> spec(fftSize / 2 + 1, 0.0);
+    std::vector<double> power(fftSize / 2 + 1, 0.0);
     const std::vector<double> w = hann(fftSize);
     std::vector<std::complex<double>> buf(fftSize);
     size_t frames = 0;
     for (size_t s = 0; s + fftSize <= x.size(); s += fftSize / 2, ++frames) {
         for (size_t i = 0; i < fftSize; ++i) buf[i] = x[s + i] * w[i];
         fft(buf);
-        for (size_t k = 0; k < spec.size(); ++k) spec[k] += std::norm(buf[k]);
+        for (size_t k = 0; k < power.size(); ++k) power[k] += std::norm(buf[k]);
     }
-    for (double& v : spec) v /= std::max<size_t>(frames, 1);
-    return spec;
+    for (double& v : power) v /= std::max<size_t>(frames, 1);
+    return power;
 }
 
-double powerFraction(const std::vector<double>& spec, size_t fftSize, double lo, double hi) {
+double powerFraction(const std::vector<double>& power, size_t fftSize, double lo, double hi) {
     double part = 0, all = 0;
-    for (size_t k = 1; k < spec.size(); ++k) {
-        all += spec[k];
+    for (size_t k = 1; k < power.size(); ++k) {
+        all += power[k];
         const double f = binHz(k, fftSize);
-        if (f >= lo && f < hi) part += spec[k];
+        if (f >= lo && f < hi) part += power[k];
     }
     return all > 0 ? part / all : 0;
 }
 
-double octaveSlope(const std::vector<double>& spec, size_t fftSize, double lo, double hi) {
+double octaveSlope(const std::vector<double>& power, size_t fftSize, double lo, double hi) {
     std::vector<double> xs, ys;
     for (double f = lo; f < hi * 0.99; f *= 2) {
         double p = 0;
-        for (size_t k = 1; k < spec.size(); ++k) {
+        for (size_t k = 1; k < power.size(); ++k) {
             const double hz = binHz(k, fftSize);
-            if (hz >= f && hz < 2 * f) p += spec[k];
+            if (hz >= f && hz < 2 * f) p += power[k];
         }
         xs.push_back(xs.size());
         ys.push_back(10 * std::log10(std::max(p, 1e-30)));
@@ -87,14 +87,14 @@ double octaveSlope(const std::vector<double>& spec, size_t fftSize, double lo, d
     return (n * sxy - sx * sy) / (n * sxx - sx * sx);
 }
 
-double flatness(const std::vector<double>& spec, size_t fftSize, double lo, double hi) {
+double flatness(const std::vector<double>& power, size_t fftSize, double lo, double hi) {
     double logSum = 0, sum = 0;
     size_t n = 0;
-    for (size_t k = 1; k < spec.size(); ++k) {
+    for (size_t k = 1; k < power.size(); ++k) {
         const double f = binHz(k, fftSize);
         if (f < lo || f >= hi) continue;
-        logSum += std::log(std::max(spec[k], 1e-30));
-        sum += spec[k];
+        logSum += std::log(std::max(power[k], 1e-30));
+        sum += power[k];
         ++n;
     }
     return n ? std::exp(logSum / n) / (sum / n) : 0;
