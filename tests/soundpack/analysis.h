@@ -15,11 +15,11 @@ using soundpack::Stereo;
 std::vector<double> powerSpectrum(const std::vector<float>& x, size_t fftSize);
 double binHz(size_t bin, size_t fftSize);
 // Fraction of the spectrum's power between lo and hi Hz.
-double powerFraction(const std::vector<double>& spec, size_t fftSize, double lo, double hi);
+double powerFraction(const std::vector<double>& power, size_t fftSize, double lo, double hi);
 // Least-squares slope of the octave band levels (dB per octave) from lo to hi Hz.
-double octaveSlope(const std::vector<double>& spec, size_t fftSize, double lo, double hi);
+double octaveSlope(const std::vector<double>& power, size_t fftSize, double lo, double hi);
 // Geometric over arithmetic mean of the power between lo and hi Hz.
-double flatness(const std::vector<double>& spec, size_t fftSize, double lo, double hi);
+double flatness(const std::vector<double>& power, size_t fftSize, double lo, double hi);
 
 double correlation(const std::vector<float>& a, const std::vector<float>& b);
 double rmsDb(const Stereo& s);  // both channels together, dBFS

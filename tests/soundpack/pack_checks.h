@@ -54,12 +54,12 @@ inline void checkSongs(const std::vector<Stereo>& songs) {
 
 inline void checkRain(const Stereo& rain) {
     constexpr size_t kFft = 4096;
-    const std::vector<double> spec = powerSpectrum(monoMix(rain), kFft);
-    EXPECT_LT(powerFraction(spec, kFft, 0, 200), 0.05);
-    const double slope = octaveSlope(spec, kFft, 500, 8000);
+    const std::vector<double> power = powerSpectrum(monoMix(rain), kFft);
+    EXPECT_LT(powerFraction(power, kFft, 0, 200), 0.05);
+    const double slope = octaveSlope(power, kFft, 500, 8000);
     EXPECT_GE(slope, -3.0);
     EXPECT_LE(slope, 1.0);
-    EXPECT_GE(flatness(spec, kFft, 200, 16000), 0.4);
+    EXPECT_GE(flatness(power, kFft, 200, 16000), 0.4);
     const double corr = correlation(rain.l, rain.r);
     EXPECT_GE(corr, 0.05);
     EXPECT_LE(corr, 0.6);
@@ -93,8 +93,8 @@ inline void checkThunder(const Stereo& thunder) {
     }
     const std::vector<float> strike(m.begin() + static_cast<long>(best),
                                     m.begin() + static_cast<long>(std::min(m.size(), best + win)));
-    const std::vector<double> spec = powerSpectrum(strike, 8192);
-    EXPECT_GT(powerFraction(spec, 8192, 0, 200), 0.5);
+    const std::vector<double> power = powerSpectrum(strike, 8192);
+    EXPECT_GT(powerFraction(power, 8192, 0, 200), 0.5);
 }
 
 }  // namespace soundpack_test
