@@ -117,8 +117,11 @@ int main(int argc, char** argv) {
     tray.onClose = [&] { window.close(); };
     tray.onClick = [&] { form.toggleSound(); };
 
+    // A logout first asks the program to keep its data: the settings are saved then, and the
+    // program goes on. If the session really ends, the termination that follows runs the whole
+    // close path; if the user cancels the logout, the soundscape simply keeps playing.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
-                     [&](QSessionManager&) { window.close(); });
+                     [&](QSessionManager&) { form.btn2Click(); });
     installSignalPipe();
     std::unique_ptr<QSocketNotifier> signalNotifier;
     if (g_signalPipe[0] >= 0) {

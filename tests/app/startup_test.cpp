@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/single_instance.h"
+#include "engine/random.h"
 #include "tests/support/harness.h"
 
 namespace {
@@ -63,6 +64,26 @@ TEST(Startup, BringUpRunsEverySwitchInItsOrder) {
     // The waits of the bring-up come from the loaded class (index 0: 2..6 s).
     EXPECT_LE(h.app->insects().waitMs, 6000);
     EXPECT_EQ(h.volume.words.back(), 0x7EF47EF4u);
+}
+
+TEST(Startup, DrawsComeInTheLoadThenBringUpOrder) {
+    // Line 10 switches the insects on while their class list still shows its initial item (2:
+    // 20..69 s), line 13 the extra birds likewise, line 16 the rain with the initial frequency and
+    // duration items, and line 20 (set duration) runs the rain switch once more, now with line 19's
+    // frequency. The bring-up then draws from the loaded items: the insects' wait, the extra
+    // birds' wait, the rain's due count and its duration.
+    Harness h;
+    h.writeSettings(testing_support::settingsText(
+        {0, 5, 1, 0, 5, 1, 0, 5, 1, 1, 5, 0, 1, 5, 3, 1, 5, 0, 2, 0, 1, 50, 1}));
+    ASSERT_TRUE(h.app->FormCreate());
+    engine::Random r;
+    for (auto [lo, hi] : {std::pair{20, 70}, {20, 70}, {6, 18}, {3, 6}, {36, 54}, {3, 6}})
+        r.randomRange(lo, hi);  // the load's draws
+    EXPECT_EQ(h.app->insects().waitMs, r.randomRange(2, 7) * 1000);
+    EXPECT_EQ(h.app->extraBirds().waitMs, r.randomRange(70, 140) * 1000);
+    EXPECT_EQ(h.app->rain().rainDueTicks, r.randomRange(36, 54));
+    EXPECT_EQ(h.app->rain().rainDurationMs, r.randomRange(6, 9) * 100000);
+    EXPECT_EQ(h.e().rng.randSeed, r.randSeed) << "no other draw";
 }
 
 TEST(Startup, SongbirdsMaySingWhileTheFirstStartMessageWaits) {

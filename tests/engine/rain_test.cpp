@@ -1,5 +1,6 @@
 #include <cmath>
 
+#include "engine/random.h"
 #include "tests/engine/layer_fixture.h"
 
 namespace {
@@ -167,6 +168,64 @@ TEST_F(Rain, MissingRainFadesInAndOutTogether) {
     seconds(28);
     expectUnlocked();
     EXPECT_EQ(songVolume(), 0.4f);
+}
+
+TEST_F(Rain, SecondPressWithinTheFirstSecondRestartsTheStreamsNotTheStep) {
+    h.f().btn1.click();
+    const engine::Handle first = h.e().rainChannel;
+    h.clock.advance(400);
+    h.f().btn1.click();
+    EXPECT_NE(h.e().rainChannel, first);
+    EXPECT_FALSE(h.audio.isLive(first));
+    EXPECT_EQ(rainVolume(), 0.0f);
+    h.clock.advance(599);
+    EXPECT_EQ(h.f().btn1.caption(), kIdle);
+    h.clock.advance(1);  // 1000 ms after the first press
+    EXPECT_EQ(h.f().btn1.caption(), "29");
+}
+
+TEST_F(Rain, ClassPickedDuringACountedRainAppliesToIt) {
+    struct Case {
+        int item;
+        int countsAfterPick;  // 100 s counts from the pick to the first fade-out step
+    };
+    // Picked after 5 counts: "навсегда" is still counted (40 units), a shorter class ends at
+    // the next count when its duration is already used up.
+    for (const Case c : {Case{4, 35}, Case{0, 1}}) {
+        SCOPED_TRACE(c.item);
+        h.f().cbb4.pick(3);  // 18..35 units
+        h.f().rb8.setChecked(true);
+        h.f().btn1.click();
+        seconds(31 + 500);
+        h.f().cbb4.pick(c.item);
+        seconds(100 * c.countsAfterPick - 1);
+        EXPECT_EQ(h.f().btn1.caption(), kSteady);
+        seconds(1);
+        EXPECT_EQ(h.f().btn1.caption(), "29");
+        seconds(29);
+        EXPECT_EQ(h.f().btn1.caption(), kIdle);
+        h.f().rb7.setChecked(true);
+    }
+}
+
+TEST_F(Rain, EachEpisodeEndDrawsTheNextDuration) {
+    h.f().rb8.setChecked(true);
+    const int32_t seed = static_cast<int32_t>(h.e().rng.randSeed);
+    h.audio.missing = {"dogd3"};  // a short episode: fades in and out together
+    h.f().btn1.click();
+    seconds(30);
+    ASSERT_EQ(h.f().btn1.caption(), kIdle);
+    engine::Random r;
+    r.randSeed = static_cast<uint32_t>(seed);
+    EXPECT_EQ(h.app->rain().rainDurationMs, r.randomRange(3, 6) * 100000);
+}
+
+TEST_F(Rain, ThunderOrModeChangeKeepsTheSchedulerPeriod) {
+    seconds(30);
+    const int64_t next = h.clock.untilNextTick(h.f().tmr3);
+    h.f().chk8.setChecked(true);
+    h.f().rb8.setChecked(true);
+    EXPECT_EQ(h.clock.untilNextTick(h.f().tmr3), next);
 }
 
 TEST_F(Rain, PressWithRainSwitchOffDoesNothing) {

@@ -55,6 +55,10 @@ TEST(IntegerRule, Table) {
         {"+-5", false, 0},
         {"5a", false, 0},
         {"$G", false, 0},
+        {"-0x10", true, -16},
+        {"+x1", true, 1},
+        {"$ff", true, 255},
+        {"-$FFFFFFFF", true, 1},
         {"00x5", false, 0},
         {"- 5", false, 0},
     };
