@@ -136,6 +136,11 @@ int main(int argc, char** argv) {
 
     window.show();
     app.exec();
+    // The session manager may end the event loop itself; the close path still runs once.
+    if (!closing) {
+        closing = true;
+        form.FormCloseQuery();
+    }
     tray.setVisible(false);
     timers.reset();
     return 0;
