@@ -71,6 +71,9 @@ struct AlAudioLibrary::Device {
     ALCcontext* context = nullptr;
     bool canDetectLoss = false;
     LPALCRENDERSAMPLESSOFT renderSamples = nullptr;
+    LPALCDEVICEPAUSESOFT pause = nullptr;
+    LPALCDEVICERESUMESOFT resume = nullptr;
+    bool paused = false;
 
     static std::unique_ptr<Device> open(Output output, uint32_t frequency) {
         auto d = std::make_unique<Device>();
@@ -98,6 +101,12 @@ struct AlAudioLibrary::Device {
             letStreamsFollowTheDefaultOutput();
             d->device = alcOpenDevice(nullptr);
             if (!d->device) return nullptr;
+            if (alcIsExtensionPresent(d->device, "ALC_SOFT_pause_device") == ALC_TRUE) {
+                d->pause = reinterpret_cast<LPALCDEVICEPAUSESOFT>(
+                    alcGetProcAddress(d->device, "alcDevicePauseSOFT"));
+                d->resume = reinterpret_cast<LPALCDEVICERESUMESOFT>(
+                    alcGetProcAddress(d->device, "alcDeviceResumeSOFT"));
+            }
         }
         attribs.push_back(0);
         d->context = alcCreateContext(d->device, attribs.data());
@@ -116,6 +125,18 @@ struct AlAudioLibrary::Device {
 
     void makeCurrent() {
         if (alcGetCurrentContext() != context) alcMakeContextCurrent(context);
+    }
+
+    // While nothing plays, the output is paused: OpenAL then stops mixing silence and the sound
+    // server gets no data, so a soundscape with every layer off costs next to nothing.
+    void setIdle(bool idle) {
+        if (!pause || !resume || idle == paused) return;
+        if (idle) {
+            pause(device);
+        } else {
+            resume(device);
+        }
+        paused = idle;
     }
 
     bool connected() {
@@ -253,6 +274,7 @@ int AlAudioLibrary::BASS_ChannelPlay(Handle h, int restart) {
             s->finished || (s->decoderDone && sourceInt(s->source, AL_SOURCE_STATE) == AL_STOPPED);
         if (restart || playedOut) requestRewind(*s);
         s->playing = true;
+        if (m_device) m_device->setIdle(false);
         reclaimProcessed(*s);
         startIfQueued(*s);
         if (sourceInt(s->source, AL_SOURCE_STATE) == AL_PLAYING) return 1;
@@ -376,9 +398,13 @@ void AlAudioLibrary::service() {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (!m_device) return;
         m_device->makeCurrent();
+        bool audible = false;
         for (auto& entry : m_streams) {
             Stream& s = *entry.second;
             if (!s.source) continue;
+            audible =
+                audible || (s.playing && !s.finished &&
+                            !(s.decoderDone && sourceInt(s.source, AL_SOURCE_STATE) == AL_STOPPED));
             reclaimProcessed(s);
             if (s.freeBuffers.empty() || (s.decoderDone && !s.rewindPending)) continue;
             Job job;
@@ -389,6 +415,7 @@ void AlAudioLibrary::service() {
             s.rewindPending = false;
             m_jobs.push_back(std::move(job));
         }
+        m_device->setIdle(!audible);
     }
     if (m_jobs.empty()) return;
     for (Job& job : m_jobs) job.decode();

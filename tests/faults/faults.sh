@@ -152,6 +152,26 @@ server-restart)
     check "responsive afterwards" responsive_and_closes
     ;;
 
+server-restart-idle)
+    # With every layer off the output is paused; a server that goes and comes back meanwhile must
+    # not keep the first layer switched on afterwards from being heard.
+    make_program_folder
+    start_pulse || { echo "FAILED: no PulseAudio server"; exit 1; }
+    start_x || { echo "FAILED: Xvfb did not start"; exit 1; }
+    start_wm
+    all_layers_off "$prog/n_p_d.ini"
+    start_program
+    check "window shown with every layer off" wait_for 15 main_window
+    sleep 1
+    cpu=$(cpu_of 4 "$app_pid")
+    check "no busy loop with every layer off (CPU $cpu)" below_max_cpu "$cpu"
+    stop_pulse KILL
+    sleep 2
+    start_pulse || { echo "FAILED: PulseAudio did not restart"; exit 1; }
+    click_in_window "$(main_window)" 19 34  # "Ручей"
+    check "the brook heard after the restart" wait_for 15 heard
+    ;;
+
 sink-change)
     make_program_folder
     start_pulse || { echo "FAILED: no PulseAudio server"; exit 1; }
