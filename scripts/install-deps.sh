@@ -13,7 +13,7 @@ build_packages=(
 test_packages=(
     libgtest-dev libgmock-dev clang-format
     xvfb xauth x11-utils xdotool openbox trayer
-    pulseaudio pulseaudio-utils libasound2-plugins sox imagemagick
+    pulseaudio pulseaudio-utils libasound2-plugins sox imagemagick procps
 )
 bench_packages=(
     gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio
