@@ -25,9 +25,9 @@ TrayIcon::TrayIcon(QObject* parent)
         if (onClose) onClose();
     });
     // The menu is opened here, not handed to the platform: the XEmbed tray would open it on the
-    // button press, right under the pointer, and the release could then pick "show the window".
-    // Opening it once the right button is up (at once on StatusNotifier hosts, which report the
-    // click after the release) makes a right click only ever show the menu.
+    // button press, with its first item ("show the window") right under the pointer. It opens
+    // once the right button is up (at once on StatusNotifier hosts, which report the click after
+    // the release), beside the pointer, so a right click shows the menu and picks nothing.
     m_menuTimer.setInterval(20);
     connect(&m_menuTimer, &QTimer::timeout, this, [this] {
         if (QGuiApplication::mouseButtons() & Qt::RightButton) return;
