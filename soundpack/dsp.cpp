@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <utility>
 
 namespace soundpack {
 
@@ -18,41 +19,41 @@ void Stereo::mix(const Stereo& other, double gain) {
     }
 }
 
+namespace {
+// Adds count frames into dst from start on, frame i as (left(i), right(i)); past the end the
+// frames either stop or, with wrap, continue from the beginning (a loop's circular timeline).
+template <typename Frame>
+void mixInto(Stereo& dst, long start, size_t count, bool wrap, Frame frame) {
+    const long n = static_cast<long>(dst.size());
+    if (n == 0) return;
+    long pos = start;
+    if (wrap) pos = ((pos % n) + n) % n;
+    for (size_t i = 0; i < count; ++i, ++pos) {
+        if (pos >= n) {
+            if (!wrap) break;
+            pos -= n;
+        }
+        if (pos < 0) continue;
+        const auto [l, r] = frame(i);
+        dst.l[pos] = static_cast<float>(dst.l[pos] + l);
+        dst.r[pos] = static_cast<float>(dst.r[pos] + r);
+    }
+}
+}  // namespace
+
 void addMono(Stereo& dst, long start, const std::vector<float>& src, double gain, double pan,
              bool wrap) {
     double gl, gr;
     panGains(pan, gl, gr);
     gl *= gain;
     gr *= gain;
-    const long n = static_cast<long>(dst.size());
-    if (n == 0) return;
-    long pos = start;
-    if (wrap) pos = ((pos % n) + n) % n;
-    for (size_t i = 0; i < src.size(); ++i, ++pos) {
-        if (pos >= n) {
-            if (!wrap) break;
-            pos -= n;
-        }
-        if (pos < 0) continue;
-        dst.l[pos] = static_cast<float>(dst.l[pos] + gl * src[i]);
-        dst.r[pos] = static_cast<float>(dst.r[pos] + gr * src[i]);
-    }
+    mixInto(dst, start, src.size(), wrap,
+            [&](size_t i) { return std::pair<double, double>(gl * src[i], gr * src[i]); });
 }
 
 void addStereo(Stereo& dst, long start, const Stereo& src, double gain, bool wrap) {
-    const long n = static_cast<long>(dst.size());
-    if (n == 0) return;
-    long pos = start;
-    if (wrap) pos = ((pos % n) + n) % n;
-    for (size_t i = 0; i < src.size(); ++i, ++pos) {
-        if (pos >= n) {
-            if (!wrap) break;
-            pos -= n;
-        }
-        if (pos < 0) continue;
-        dst.l[pos] = static_cast<float>(dst.l[pos] + gain * src.l[i]);
-        dst.r[pos] = static_cast<float>(dst.r[pos] + gain * src.r[i]);
-    }
+    mixInto(dst, start, src.size(), wrap,
+            [&](size_t i) { return std::pair<double, double>(gain * src.l[i], gain * src.r[i]); });
 }
 
 Biquad Biquad::make(double b0, double b1, double b2, double a0, double a1, double a2) {
