@@ -21,20 +21,12 @@ if [ -d "$pack/samp_povt" ] && [ -d "$pack/samp_raz" ]; then
     ln -s "$pack/samp_povt" "$pack/samp_raz" "$prog/"
     echo "recordings: the sound pack in $pack"
 else
-    mkdir -p "$prog/samp_povt" "$prog/samp_raz"
-    sox -n -r 44100 -c 2 -t wav "$work/loop.wav" synth 30 sine 440 vol 0.5
-    sox -n -r 44100 -c 2 -t wav "$work/shot.wav" synth 3 sine 880 vol 0.5
-    for name in ruchey3 ruchey4 pticv1 pticv2 dogd3 dogd_gr; do
-        cp "$work/loop.wav" "$prog/samp_povt/$name"
-    done
-    for name in pticp{1..14} nas{1..8} pticd{1..10} dogd2 dogd_gr3; do
-        cp "$work/shot.wav" "$prog/samp_raz/$name"
-    done
+    fill_with_tones "$prog" 30 3 2
     echo "recordings: tones (no sound pack beside the program)"
 fi
 
-start_pulse || { echo "FAILED: no PulseAudio server"; exit 1; }
-start_x || { echo "FAILED: Xvfb did not start"; exit 1; }
+need_pulse
+need_x
 all_layers_on "$prog/n_p_d.ini"
 "$prog/Ombrelin" >"$work/prog.log" 2>&1 &
 app_pid=$!

@@ -12,10 +12,10 @@ source "$(dirname "${BASH_SOURCE[0]}")/services.sh"
 svc_init e2e
 
 # Sound server with a null sink as the default output.
-start_pulse || { echo "FAILED: no PulseAudio server"; exit 1; }
+need_pulse
 
 # X server at the design density, a window manager for real minimising, a tray host.
-start_x || { echo "FAILED: Xvfb did not start"; exit 1; }
+need_x
 start_wm
 start_tray
 

@@ -67,6 +67,9 @@ start_pulse() {
     pa_pid=$(cat "$XDG_RUNTIME_DIR/pulse/pid" 2>/dev/null)
 }
 
+need_pulse() {  # need_pulse [ARGS]: start_pulse, or end the test as failed
+    start_pulse "$@" || { echo "FAILED: no PulseAudio server"; exit 1; }
+}
 stop_pulse() {  # stop_pulse [SIGNAL]
     [ -n "$pa_pid" ] || return 0
     kill "-${1:-TERM}" "$pa_pid" 2>/dev/null
@@ -86,9 +89,14 @@ start_x() {
     export QT_FONT_DPI=120  # a 120-dpi desktop
 }
 
-start_wm() {
+need_x() {  # start_x, or end the test as failed
+    start_x || { echo "FAILED: Xvfb did not start"; exit 1; }
+}
+start_wm() {  # starts openbox and waits until it manages the screen
     openbox >/dev/null 2>&1 &
     track $!
+    # A window mapped while the window manager is still taking over the screen can stay unmapped.
+    wait_for 10 bash -c "xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'"
 }
 
 start_tray() {  # sets tray_pid
@@ -134,6 +142,20 @@ cpu_of() {  # cpu_of SECONDS PID: share of one core the process used over that t
 }
 
 # A settings file: 23 values, CR LF after each.
+# Fills a program folder's samp_povt/ and samp_raz/ with a plain tone under every name the layers
+# open: loops of LOOP seconds (stereo), one-shots of SHOT seconds with CHANNELS channels.
+fill_with_tones() {  # fill_with_tones DIR LOOP SHOT CHANNELS
+    local dir=$1 name
+    mkdir -p "$dir/samp_povt" "$dir/samp_raz"
+    sox -n -r 44100 -c 2 -t wav "$work/loop.wav" synth "$2" sine 440 vol 0.5
+    sox -n -r 44100 -c "$4" -t wav "$work/shot.wav" synth "$3" sine 880 vol 0.5
+    for name in ruchey3 ruchey4 pticv1 pticv2 dogd3 dogd_gr; do
+        cp "$work/loop.wav" "$dir/samp_povt/$name"
+    done
+    for name in pticp{1..14} nas{1..8} pticd{1..10} dogd2 dogd_gr3; do
+        cp "$work/shot.wav" "$dir/samp_raz/$name"
+    done
+}
 write_settings() {  # write_settings FILE VALUE...
     local file=$1
     shift

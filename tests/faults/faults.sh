@@ -16,17 +16,9 @@ readonly kMaxCpu=0.5
 # seconds, one-shots of one second, each a plain tone.
 make_program_folder() {
     prog=$work/prog
-    mkdir -p "$prog/samp_povt" "$prog/samp_raz"
+    mkdir -p "$prog"
     cp "$binary" "$prog/Ombrelin"
-    sox -n -r 44100 -c 2 -t wav "$work/loop.wav" synth 4 sine 440 vol 0.5
-    sox -n -r 44100 -c 1 -t wav "$work/shot.wav" synth 1 sine 880 vol 0.5
-    local name
-    for name in ruchey3 ruchey4 pticv1 pticv2 dogd3 dogd_gr; do
-        cp "$work/loop.wav" "$prog/samp_povt/$name"
-    done
-    for name in pticp{1..14} nas{1..8} pticd{1..10} dogd2 dogd_gr3; do
-        cp "$work/shot.wav" "$prog/samp_raz/$name"
-    done
+    fill_with_tones "$prog" 4 1 1
 }
 
 start_program() {  # start_program [COMMAND PREFIX...]: runs the program, sets app_pid
@@ -119,8 +111,8 @@ bad-recordings)
     else
         pulse_extra=()
     fi
-    start_pulse "${pulse_extra[@]}" || { echo "FAILED: no PulseAudio server"; exit 1; }
-    start_x || { echo "FAILED: Xvfb did not start"; exit 1; }
+    need_pulse "${pulse_extra[@]}"
+    need_x
 
     check "window shown with every layer on and bad recordings" start_with_every_layer "${as_user[@]}"
     sleep 2
@@ -135,15 +127,15 @@ bad-recordings)
 
 server-restart)
     make_program_folder
-    start_pulse || { echo "FAILED: no PulseAudio server"; exit 1; }
-    start_x || { echo "FAILED: Xvfb did not start"; exit 1; }
+    need_pulse
+    need_x
     check "window shown with every layer on" start_with_every_layer
     check "heard before the server goes" wait_for 5 heard
     stop_pulse KILL
     cpu=$(cpu_of 4 "$app_pid")
     check "no busy loop while the server is gone (CPU $cpu)" below_max_cpu "$cpu"
     check "still running without a server" kill -0 "$app_pid"
-    start_pulse || { echo "FAILED: PulseAudio did not restart"; exit 1; }
+    need_pulse
     restarted_at=$SECONDS
     check "sound back on the restarted server's sink" wait_for 15 heard
     echo "sound came back $((SECONDS - restarted_at)) s after the server (whole seconds)"
@@ -156,8 +148,8 @@ server-restart-idle)
     # With every layer off the output is paused; a server that goes and comes back meanwhile must
     # not keep the first layer switched on afterwards from being heard.
     make_program_folder
-    start_pulse || { echo "FAILED: no PulseAudio server"; exit 1; }
-    start_x || { echo "FAILED: Xvfb did not start"; exit 1; }
+    need_pulse
+    need_x
     start_wm
     all_layers_off "$prog/n_p_d.ini"
     start_program
@@ -167,15 +159,15 @@ server-restart-idle)
     check "no busy loop with every layer off (CPU $cpu)" below_max_cpu "$cpu"
     stop_pulse KILL
     sleep 2
-    start_pulse || { echo "FAILED: PulseAudio did not restart"; exit 1; }
+    need_pulse
     click_in_window "$(main_window)" 19 34  # "Ручей"
     check "the brook heard after the restart" wait_for 15 heard
     ;;
 
 sink-change)
     make_program_folder
-    start_pulse || { echo "FAILED: no PulseAudio server"; exit 1; }
-    start_x || { echo "FAILED: Xvfb did not start"; exit 1; }
+    need_pulse
+    need_x
     check "window shown with every layer on" start_with_every_layer
     check "heard on the first sink" wait_for 5 heard
     pactl load-module module-null-sink sink_name=other >/dev/null
