@@ -74,13 +74,12 @@ bool TForm_Ombrelin::FormCreate() {
     if (!m_services.ensureSingleInstance || !m_services.ensureSingleInstance()) return false;
     m_settings.settingsError.clear();
 
-    for (form::TrackBar* slider : {&form.TrackBar1, &form.trckbr1, &form.trckbr6, &form.trckbr7,
-                                   &form.trckbr9, &form.trckbr10}) {
+    for (form::TrackBar* slider : form.layerSliders()) {
         slider->setMin(0);
-        slider->setMax(20);
+        slider->setMax(form::kLayerSliderMax);
     }
     form.strckbr11.setMin(0);
-    form.strckbr11.setMax(100);
+    form.strckbr11.setMax(form::kMasterSliderMax);
 
     engine::AudioLibrary& audio = m_services.audio;
     if ((audio.BASS_GetVersion() >> 16) != (engine::kLibraryVersion >> 16)) {

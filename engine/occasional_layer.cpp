@@ -2,14 +2,6 @@
 
 namespace engine {
 
-namespace {
-struct IntervalClass {
-    int32_t minSec;
-    int32_t maxSec;
-};
-constexpr IntervalClass kIntervalClasses[] = {{2, 7}, {10, 20}, {20, 70}, {70, 140}, {200, 300}};
-}  // namespace
-
 void OccasionalLayer::switchClick() {
     if (!m_c.sw.checked()) {
         m_engine.releaseChannel(m_c.slot);
@@ -23,9 +15,9 @@ void OccasionalLayer::switchClick() {
 
 void OccasionalLayer::classChange() {
     const int index = m_c.classes.itemIndex();
-    if (index >= 0 && index < static_cast<int>(std::size(kIntervalClasses))) {
-        minSec = kIntervalClasses[index].minSec;
-        maxSec = kIntervalClasses[index].maxSec;
+    if (index >= 0 && index < static_cast<int>(std::size(form::kIntervalClasses))) {
+        minSec = form::kIntervalClasses[index].minSec;
+        maxSec = form::kIntervalClasses[index].maxSec;
     }
     waitMs = m_engine.rng.randomRange(minSec, maxSec) * 1000;
 }

@@ -6,13 +6,6 @@ const char* const kRainCaptionIdle = "Дождя!";
 const char* const kRainCaptionSteady = "Хватит дождя!";
 
 namespace {
-struct DurationClass {
-    int32_t minUnits;
-    int32_t maxUnits;
-};
-// In units of 100 s, upper bound exclusive; "forever" draws 40 and is never counted down.
-constexpr DurationClass kDurationClasses[] = {{3, 6}, {6, 9}, {9, 18}, {18, 36}, {40, 40}};
-constexpr int kForeverIndex = 4;
 constexpr int kFadeSteps = 30;
 constexpr int kStepMs = 1000;
 constexpr int kCountMs = 100000;
@@ -20,9 +13,9 @@ constexpr int kCountMs = 100000;
 
 void RainLayer::cbb4Change() {
     const int index = m_form.cbb4.itemIndex();
-    if (index >= 0 && index < static_cast<int>(std::size(kDurationClasses))) {
-        rainMinUnits = kDurationClasses[index].minUnits;
-        rainMaxUnits = kDurationClasses[index].maxUnits;
+    if (index >= 0 && index < static_cast<int>(std::size(form::kRainDurations))) {
+        rainMinUnits = form::kRainDurations[index].minUnits;
+        rainMaxUnits = form::kRainDurations[index].maxUnits;
     }
     rainDurationMs = m_engine.rng.randomRange(rainMinUnits, rainMaxUnits) * kCountMs;
 }
@@ -63,8 +56,8 @@ void RainLayer::btn1Click() {
 }
 
 void RainLayer::tmr4Timer() {
-    const double rainLevel = m_form.trckbr9.position() / 20.0;
-    const double songLevel = m_form.trckbr6.position() / 20.0;
+    const double rainLevel = sliderLevel(m_form.trckbr9);
+    const double songLevel = sliderLevel(m_form.trckbr6);
 
     fadeInStep += 1;
 
@@ -87,7 +80,8 @@ void RainLayer::tmr4Timer() {
 
     if (m_form.rb8.checked()) {
         if (fadeInStep == kFadeSteps + 1) {
-            if (m_form.cbb4.itemIndex() == kForeverIndex) m_form.tmr4.setEnabled(false);
+            if (m_form.cbb4.itemIndex() == form::kRainDurationForever)
+                m_form.tmr4.setEnabled(false);
             m_form.tmr4.setInterval(kCountMs);
         }
         if (fadeInStep > kFadeSteps + 1 && fadeOutStep == 0) {

@@ -2,15 +2,6 @@
 
 namespace engine {
 
-namespace {
-struct FrequencyClass {
-    int32_t minTicks;
-    int32_t maxTicks;
-};
-// In 100-second ticks, upper bound exclusive.
-constexpr FrequencyClass kFrequencyClasses[] = {{6, 18}, {18, 36}, {36, 54}, {54, 72}};
-}  // namespace
-
 void RainLayer::chk7Click() {
     if (!m_form.chk7.checked()) {
         m_engine.releaseChannel(m_engine.rainChannel);
@@ -42,9 +33,9 @@ void RainLayer::endEpisodeBySwitch() {
 
 void RainLayer::cbb3Change() {
     const int index = m_form.cbb3.itemIndex();
-    if (index >= 0 && index < static_cast<int>(std::size(kFrequencyClasses))) {
-        rainMinTicks = kFrequencyClasses[index].minTicks;
-        rainMaxTicks = kFrequencyClasses[index].maxTicks;
+    if (index >= 0 && index < static_cast<int>(std::size(form::kRainFrequencies))) {
+        rainMinTicks = form::kRainFrequencies[index].minTicks;
+        rainMaxTicks = form::kRainFrequencies[index].maxTicks;
     }
     rainDueTicks = m_engine.rng.randomRange(rainMinTicks, rainMaxTicks);
 }

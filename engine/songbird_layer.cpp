@@ -14,9 +14,8 @@ void SongbirdLayer::chk5Click() {
     m_form.cbb5.setEnabled(true);
     m_form.cbb6.setEnabled(m_form.rb6.checked());
     m_form.cbb5.clear();
-    const auto& species = form::speciesItems();
-    const size_t count = m_form.rb5.checked() ? species.size() : 7;
-    for (size_t i = 0; i < count; ++i) m_form.cbb5.addItem(species[i]);
+    const int last = m_form.rb5.checked() ? form::kSpeciesCount : form::kFirstDuetSpeciesB - 1;
+    for (std::string& item : form::speciesItems(1, last)) m_form.cbb5.addItem(std::move(item));
     m_form.tmr5.setEnabled(true);
 }
 
@@ -26,18 +25,20 @@ void SongbirdLayer::cbb5Click() {
 }
 
 void SongbirdLayer::cbb6Click() {
-    nextSingerB = m_form.cbb6.itemIndex() + 8;
+    nextSingerB = m_form.cbb6.itemIndex() + form::kFirstDuetSpeciesB;
     m_engine.releaseChannel(m_engine.songChannelB);
 }
 
 void SongbirdLayer::tmr5Timer() {
     if (m_form.rb5.checked() && !m_engine.isActive(m_engine.songChannelA))
-        startSong(m_engine.songChannelA, nextSingerA, 1, 15, m_form.cbb5, 1);
+        startSong(m_engine.songChannelA, nextSingerA, 1, form::kSpeciesCount + 1, m_form.cbb5, 1);
     if (m_form.rb6.checked()) {
         if (!m_engine.isActive(m_engine.songChannelA))
-            startSong(m_engine.songChannelA, nextSingerA, 1, 8, m_form.cbb5, 1);
+            startSong(m_engine.songChannelA, nextSingerA, 1, form::kFirstDuetSpeciesB, m_form.cbb5,
+                      1);
         if (!m_engine.isActive(m_engine.songChannelB))
-            startSong(m_engine.songChannelB, nextSingerB, 8, 15, m_form.cbb6, 8);
+            startSong(m_engine.songChannelB, nextSingerB, form::kFirstDuetSpeciesB,
+                      form::kSpeciesCount + 1, m_form.cbb6, form::kFirstDuetSpeciesB);
     }
 }
 
@@ -49,8 +50,7 @@ void SongbirdLayer::trckbr6Change() {
 
 void SongbirdLayer::startSong(Handle& slot, int32_t& nextSinger, int32_t lo, int32_t hi,
                               form::ComboBox& list, int firstSpeciesInList) {
-    songStartVolume =
-        m_engine.isActive(m_engine.rainChannel) ? 0.0 : m_form.trckbr6.position() / 20.0;
+    songStartVolume = m_engine.isActive(m_engine.rainChannel) ? 0.0 : sliderLevel(m_form.trckbr6);
     if (nextSinger < 0) nextSinger = m_engine.rng.randomRange(lo, hi);
     const int32_t species = nextSinger;
     list.setItemIndex(species - firstSpeciesInList);

@@ -2,9 +2,11 @@
 
 namespace engine {
 
-float sliderVolume(const form::TrackBar& slider) {
-    return static_cast<float>(slider.position() / 20.0);
+double sliderLevel(const form::TrackBar& slider) {
+    return slider.position() / static_cast<double>(form::kLayerSliderMax);
 }
+
+float sliderVolume(const form::TrackBar& slider) { return static_cast<float>(sliderLevel(slider)); }
 
 void SoundEngine::releaseChannel(Handle slot) {
     m_audio.BASS_ChannelStop(slot);

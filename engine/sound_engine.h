@@ -9,12 +9,15 @@
 #include "engine/audio_library.h"
 #include "engine/random.h"
 #include "form/controls.h"
+#include "form/main_form.h"
 
 namespace engine {
 
 enum class SampleFolder { Loop, Once };  // samp_povt, samp_raz
 
-// A layer slider's position 0..20 as a volume 0.0..1.0.
+// A layer slider's position as a level 0.0..1.0 (the fades compute in double) and as the
+// volume handed to the audio library.
+double sliderLevel(const form::TrackBar& slider);
 float sliderVolume(const form::TrackBar& slider);
 
 class SoundEngine {

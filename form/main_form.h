@@ -3,6 +3,8 @@
 // Qt window mirrors it. Qt-free so that everything above it runs under virtual time in tests.
 #pragma once
 
+#include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -11,11 +13,74 @@
 
 namespace form {
 
-// List texts shared by the window and the layers.
-const std::vector<std::string>& intervalClassItems();  // cbb1, cbb2
-const std::vector<std::string>& rainFrequencyItems();  // cbb3
-const std::vector<std::string>& rainDurationItems();   // cbb4
-const std::vector<std::string>& speciesItems();        // the 14 songbird species, 1..14
+// The drop-down lists: each row is an item's text and what it means to the layer that reads it,
+// so a list's texts, its length and its ranges are stated once. Upper bounds are exclusive.
+struct IntervalClass {  // cbb1, cbb2: the wait between two insect or extra-bird sounds
+    const char* text;
+    int32_t minSec;
+    int32_t maxSec;
+};
+inline constexpr IntervalClass kIntervalClasses[] = {{"2-7 секунд", 2, 7},
+                                                     {"10-20 секунд", 10, 20},
+                                                     {"20-70 секунд", 20, 70},
+                                                     {"70-140 секунд", 70, 140},
+                                                     {"200-300 секунд", 200, 300}};
+
+struct RainFrequency {  // cbb3: rain-free 100-second ticks before the next scheduled rain
+    const char* text;
+    int32_t minTicks;
+    int32_t maxTicks;
+};
+inline constexpr RainFrequency kRainFrequencies[] = {{"раз в 30 минут", 6, 18},
+                                                     {"раз в 60 минут", 18, 36},
+                                                     {"раз в 90 минут", 36, 54},
+                                                     {"раз в 120 минут", 54, 72}};
+
+struct RainDuration {  // cbb4: a set-duration rain's length in units of 100 s
+    const char* text;
+    int32_t minUnits;
+    int32_t maxUnits;
+};
+// "навсегда" draws 40 units and is never counted down.
+inline constexpr RainDuration kRainDurations[] = {{"5-10 минут", 3, 6},
+                                                  {"10-15 минут", 6, 9},
+                                                  {"15-30 минут", 9, 18},
+                                                  {"30-60 минут", 18, 36},
+                                                  {"навсегда", 40, 40}};
+inline constexpr int kRainDurationForever = 4;
+
+// The songbird species, numbered 1..14 by their place here (recording pticpN).
+inline constexpr const char* kSpeciesNames[] = {"1-Варакушка",
+                                                "2-Дрозд певчий",
+                                                "3-Дрозд черный",
+                                                "4-Жаворонок",
+                                                "5-Зарянка",
+                                                "6-Зяблик",
+                                                "7-Камышовка",
+                                                "8-Коноплянка",
+                                                "9-Овсянка",
+                                                "10-Славка садовая",
+                                                "11-Славка черноголовка",
+                                                "12-Соловей",
+                                                "13-Чиж",
+                                                "14-Щегол"};
+inline constexpr int kSpeciesCount = static_cast<int>(std::size(kSpeciesNames));
+// In a duet voice A sings species 1..7 and voice B the rest.
+inline constexpr int kFirstDuetSpeciesB = 8;
+
+// Slider ranges, set at start-up: the six layer sliders and the master slider.
+inline constexpr int kLayerSliderMax = 20;
+inline constexpr int kMasterSliderMax = 100;
+
+// The texts of a list table, as the list box shows them.
+template <typename Row, size_t N>
+std::vector<std::string> itemTexts(const Row (&table)[N]) {
+    std::vector<std::string> texts;
+    for (const Row& row : table) texts.emplace_back(row.text);
+    return texts;
+}
+// Species first..last (1-based, inclusive) as list items.
+std::vector<std::string> speciesItems(int first, int last);
 
 struct MainForm {
     MainForm();

@@ -50,13 +50,38 @@ void applyRadioPair(form::RadioButton& first, form::RadioButton& second, int v) 
             [](form::MainForm& f, int v) { f.c.setItemIndex(v); }     \
     }
 
+// A list's last index, from its table.
+template <typename Row, size_t N>
+constexpr int lastIndex(const Row (&)[N]) {
+    return static_cast<int>(N) - 1;
+}
+constexpr int kLayer = form::kLayerSliderMax;
+constexpr int kIntervals = lastIndex(form::kIntervalClasses);
+
 const LineRule kLines[kLineCount] = {
-    SWITCH(chk1),        SLIDER(TrackBar1, 20),  RADIOS(rb1, rb2),     SWITCH(chk2),
-    SLIDER(trckbr1, 20), RADIOS(rb3, rb4),       SWITCH(chk5),         SLIDER(trckbr6, 20),
-    RADIOS(rb5, rb6),    SWITCH(chk9),           SLIDER(trckbr10, 20), COMBO(cbb1, 4),
-    SWITCH(chk6),        SLIDER(trckbr7, 20),    COMBO(cbb2, 4),       SWITCH(chk7),
-    SLIDER(trckbr9, 20), SWITCH(chk8),           COMBO(cbb3, 3),       RADIOS(rb7, rb8),
-    COMBO(cbb4, 4),      SLIDER(strckbr11, 100), SWITCH(chk10),
+    SWITCH(chk1),
+    SLIDER(TrackBar1, kLayer),
+    RADIOS(rb1, rb2),
+    SWITCH(chk2),
+    SLIDER(trckbr1, kLayer),
+    RADIOS(rb3, rb4),
+    SWITCH(chk5),
+    SLIDER(trckbr6, kLayer),
+    RADIOS(rb5, rb6),
+    SWITCH(chk9),
+    SLIDER(trckbr10, kLayer),
+    COMBO(cbb1, kIntervals),
+    SWITCH(chk6),
+    SLIDER(trckbr7, kLayer),
+    COMBO(cbb2, kIntervals),
+    SWITCH(chk7),
+    SLIDER(trckbr9, kLayer),
+    SWITCH(chk8),
+    COMBO(cbb3, lastIndex(form::kRainFrequencies)),
+    RADIOS(rb7, rb8),
+    COMBO(cbb4, lastIndex(form::kRainDurations)),
+    SLIDER(strckbr11, form::kMasterSliderMax),
+    SWITCH(chk10),
 };
 
 #undef SWITCH
@@ -267,9 +292,7 @@ void SettingsFile::btn3Click() {
 }
 
 void SettingsFile::btn4Click() {
-    for (form::TrackBar* slider : {&m_form.TrackBar1, &m_form.trckbr1, &m_form.trckbr6,
-                                   &m_form.trckbr7, &m_form.trckbr9, &m_form.trckbr10})
-        slider->setPosition(10);
+    for (form::TrackBar* slider : m_form.layerSliders()) slider->setPosition(10);
     m_form.cbb1.setItemIndex(2);
     m_form.cbb2.setItemIndex(2);
     m_form.cbb3.setItemIndex(0);
