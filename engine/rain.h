@@ -46,6 +46,7 @@ public:
     double rainFadeVolume = 0.0;
 
 private:
+    void releaseRain();  // the rain and the thunder streams
     void setSongVolumes(float volume);
     void endEpisodeBySwitch();
     void lockControls();

@@ -26,8 +26,7 @@ void RainLayer::trckbr9Change() {
 
 void RainLayer::btn1Click() {
     if (m_form.chk7.checked() && m_form.btn1.caption() == kRainCaptionIdle) {
-        m_engine.releaseChannel(m_engine.rainChannel);
-        m_engine.releaseChannel(m_engine.thunderChannel);
+        releaseRain();
         fadeInStep = 0;
         fadeOutStep = 0;
         rainElapsedMs = 0;
@@ -111,8 +110,7 @@ void RainLayer::tmr4Timer() {
     }
 
     if (fadeOutStep == kFadeSteps + 1) {
-        m_engine.releaseChannel(m_engine.rainChannel);
-        m_engine.releaseChannel(m_engine.thunderChannel);
+        releaseRain();
         rainDurationMs = m_engine.rng.randomRange(rainMinUnits, rainMaxUnits) * kCountMs;
         rainElapsedMs = 0;
         m_form.tmr4.setEnabled(false);
@@ -137,6 +135,11 @@ void RainLayer::unlockRainControls() {
         m_form.cbb5.setEnabled(true);
         if (m_form.rb6.checked()) m_form.cbb6.setEnabled(true);
     }
+}
+
+void RainLayer::releaseRain() {
+    m_engine.releaseChannel(m_engine.rainChannel);
+    m_engine.releaseChannel(m_engine.thunderChannel);
 }
 
 void RainLayer::setSongVolumes(float volume) {

@@ -4,8 +4,7 @@ namespace engine {
 
 void RainLayer::chk7Click() {
     if (!m_form.chk7.checked()) {
-        m_engine.releaseChannel(m_engine.rainChannel);
-        m_engine.releaseChannel(m_engine.thunderChannel);
+        releaseRain();
         m_form.tmr3.setEnabled(false);
         m_form.tmr4.setEnabled(false);
         // Clearing a checked thunder box runs this handler once more, nested; that run finds
@@ -14,8 +13,7 @@ void RainLayer::chk7Click() {
         endEpisodeBySwitch();
     }
     if (m_form.chk7.checked()) {
-        m_engine.releaseChannel(m_engine.rainChannel);
-        m_engine.releaseChannel(m_engine.thunderChannel);
+        releaseRain();
         rainTicks = 0;
         cbb3Change();
         cbb4Change();
