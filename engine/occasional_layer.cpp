@@ -14,10 +14,9 @@ void OccasionalLayer::switchClick() {
 }
 
 void OccasionalLayer::classChange() {
-    const int index = m_c.classes.itemIndex();
-    if (index >= 0 && index < static_cast<int>(std::size(form::kIntervalClasses))) {
-        minSec = form::kIntervalClasses[index].minSec;
-        maxSec = form::kIntervalClasses[index].maxSec;
+    if (const form::RangedItem* row = form::selectedRow(form::kIntervalClasses, m_c.classes)) {
+        minSec = row->low;
+        maxSec = row->high;
     }
     waitMs = m_engine.rng.randomRange(minSec, maxSec) * 1000;
 }

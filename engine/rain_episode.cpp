@@ -12,10 +12,9 @@ constexpr int kCountMs = 100000;
 }  // namespace
 
 void RainLayer::cbb4Change() {
-    const int index = m_form.cbb4.itemIndex();
-    if (index >= 0 && index < static_cast<int>(std::size(form::kRainDurations))) {
-        rainMinUnits = form::kRainDurations[index].minUnits;
-        rainMaxUnits = form::kRainDurations[index].maxUnits;
+    if (const form::RangedItem* row = form::selectedRow(form::kRainDurations, m_form.cbb4)) {
+        rainMinUnits = row->low;
+        rainMaxUnits = row->high;
     }
     rainDurationMs = m_engine.rng.randomRange(rainMinUnits, rainMaxUnits) * kCountMs;
 }

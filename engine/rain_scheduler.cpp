@@ -30,10 +30,9 @@ void RainLayer::endEpisodeBySwitch() {
 }
 
 void RainLayer::cbb3Change() {
-    const int index = m_form.cbb3.itemIndex();
-    if (index >= 0 && index < static_cast<int>(std::size(form::kRainFrequencies))) {
-        rainMinTicks = form::kRainFrequencies[index].minTicks;
-        rainMaxTicks = form::kRainFrequencies[index].maxTicks;
+    if (const form::RangedItem* row = form::selectedRow(form::kRainFrequencies, m_form.cbb3)) {
+        rainMinTicks = row->low;
+        rainMaxTicks = row->high;
     }
     rainDueTicks = m_engine.rng.randomRange(rainMinTicks, rainMaxTicks);
 }

@@ -13,41 +13,39 @@
 
 namespace form {
 
-// The drop-down lists: each row is an item's text and what it means to the layer that reads it,
-// so a list's texts, its length and its ranges are stated once. Upper bounds are exclusive.
-struct IntervalClass {  // cbb1, cbb2: the wait between two insect or extra-bird sounds
+// The drop-down lists: each row is an item's text and the range it stands for in the layer that
+// reads it, so a list's texts, its length and its ranges are stated once.
+struct RangedItem {
     const char* text;
-    int32_t minSec;
-    int32_t maxSec;
+    int32_t low;
+    int32_t high;  // exclusive
 };
-inline constexpr IntervalClass kIntervalClasses[] = {{"2-7 секунд", 2, 7},
-                                                     {"10-20 секунд", 10, 20},
-                                                     {"20-70 секунд", 20, 70},
-                                                     {"70-140 секунд", 70, 140},
-                                                     {"200-300 секунд", 200, 300}};
-
-struct RainFrequency {  // cbb3: rain-free 100-second ticks before the next scheduled rain
-    const char* text;
-    int32_t minTicks;
-    int32_t maxTicks;
-};
-inline constexpr RainFrequency kRainFrequencies[] = {{"раз в 30 минут", 6, 18},
-                                                     {"раз в 60 минут", 18, 36},
-                                                     {"раз в 90 минут", 36, 54},
-                                                     {"раз в 120 минут", 54, 72}};
-
-struct RainDuration {  // cbb4: a set-duration rain's length in units of 100 s
-    const char* text;
-    int32_t minUnits;
-    int32_t maxUnits;
-};
-// "навсегда" draws 40 units and is never counted down.
-inline constexpr RainDuration kRainDurations[] = {{"5-10 минут", 3, 6},
-                                                  {"10-15 минут", 6, 9},
-                                                  {"15-30 минут", 9, 18},
-                                                  {"30-60 минут", 18, 36},
-                                                  {"навсегда", 40, 40}};
+// cbb1, cbb2: seconds of waiting between two insect or extra-bird sounds.
+inline constexpr RangedItem kIntervalClasses[] = {{"2-7 секунд", 2, 7},
+                                                  {"10-20 секунд", 10, 20},
+                                                  {"20-70 секунд", 20, 70},
+                                                  {"70-140 секунд", 70, 140},
+                                                  {"200-300 секунд", 200, 300}};
+// cbb3: rain-free 100-second ticks before the next scheduled rain.
+inline constexpr RangedItem kRainFrequencies[] = {{"раз в 30 минут", 6, 18},
+                                                  {"раз в 60 минут", 18, 36},
+                                                  {"раз в 90 минут", 36, 54},
+                                                  {"раз в 120 минут", 54, 72}};
+// cbb4: a set-duration rain's length in units of 100 s; "навсегда" draws 40 units and is never
+// counted down.
+inline constexpr RangedItem kRainDurations[] = {{"5-10 минут", 3, 6},
+                                                {"10-15 минут", 6, 9},
+                                                {"15-30 минут", 9, 18},
+                                                {"30-60 минут", 18, 36},
+                                                {"навсегда", 40, 40}};
 inline constexpr int kRainDurationForever = 4;
+
+// The row a list shows of its table; nullptr when no row is selected.
+template <size_t N>
+const RangedItem* selectedRow(const RangedItem (&table)[N], const ComboBox& list) {
+    const int index = list.itemIndex();
+    return index >= 0 && index < static_cast<int>(N) ? &table[index] : nullptr;
+}
 
 // The songbird species, numbered 1..14 by their place here (recording pticpN).
 inline constexpr const char* kSpeciesNames[] = {"1-Варакушка",
