@@ -6,6 +6,8 @@ const char* const kMessageInitFailed = "Ошибка инициализация 
 TForm_Ombrelin::TForm_Ombrelin(FormServices services)
     : engine(services.audio, services.programDir),
       m_services(std::move(services)),
+      m_locations(app::findLocations(m_services.programDir, OMBRELIN_DATA_FROM_PROGRAM,
+                                     app::Environment::fromProcess())),
       m_continuous(form, engine),
       m_insects({form.chk9, form.cbb1, form.Timer1, form.trckbr10, engine.insectsChannel,
                  engine.insectsPath, "nas", 8},
@@ -16,8 +18,9 @@ TForm_Ombrelin::TForm_Ombrelin(FormServices services)
       m_songbirds(form, engine),
       m_rain(form, engine),
       m_master(form, m_services.volume),
-      m_settings(form, m_services.dialogs, m_services.programDir + "/" + settings::kFileName,
-                 m_services.appTitle) {
+      m_settings(form, m_services.dialogs, m_locations.settingsFile, m_services.appTitle) {
+    engine.setSampleRoots(m_locations.sampleRoots);
+    m_settings.setStartingFile(m_locations.startingSettings);
     wireEvents();
     // The timers exist, in their initial states, from the window's creation on: the songbird
     // tick already runs.
@@ -73,6 +76,9 @@ void TForm_Ombrelin::wireEvents() {
 bool TForm_Ombrelin::FormCreate() {
     if (!m_services.ensureSingleInstance || !m_services.ensureSingleInstance()) return false;
     m_settings.settingsError.clear();
+    // A user's configuration folder may not exist yet; the close path saves into it. A failure
+    // here shows up as the save's own error then.
+    app::makeFolderFor(m_locations.settingsFile);
 
     for (form::TrackBar* slider : form.layerSliders()) {
         slider->setMin(0);

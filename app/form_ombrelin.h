@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "app/locations.h"
 #include "engine/audio_library.h"
 #include "engine/continuous_layers.h"
 #include "engine/master_volume.h"
@@ -28,7 +29,8 @@ struct FormServices {
     engine::SystemVolume& volume;
     form::Dialogs& dialogs;
     form::TimerHost& timers;
-    std::string programDir;  // the executable's folder, no trailing separator
+    std::string programDir;  // the executable's folder, no trailing separator; where the
+                             // settings and recordings are found follows from it (app/locations.h)
     std::string appTitle;
     // Takes the single-instance lock; false when another instance holds it (or it cannot be
     // taken), and the program then ends silently.
@@ -90,11 +92,13 @@ public:
     engine::RainLayer& rain() { return m_rain; }
     engine::MasterVolume& master() { return m_master; }
     settings::SettingsFile& settingsFile() { return m_settings; }
+    const app::Locations& locations() const { return m_locations; }
 
 private:
     void wireEvents();
 
     FormServices m_services;
+    app::Locations m_locations;
     engine::ContinuousLayers m_continuous;
     engine::OccasionalLayer m_insects;
     engine::OccasionalLayer m_extraBirds;

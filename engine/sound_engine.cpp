@@ -1,5 +1,7 @@
 #include "engine/sound_engine.h"
 
+#include <sys/stat.h>
+
 namespace engine {
 
 double sliderLevel(const form::TrackBar& slider) {
@@ -13,9 +15,19 @@ void SoundEngine::releaseChannel(Handle slot) {
     m_audio.BASS_StreamFree(slot);
 }
 
+void SoundEngine::setSampleRoots(std::vector<std::string> roots) {
+    if (!roots.empty()) m_sampleRoots = std::move(roots);
+}
+
 void SoundEngine::buildPath(SampleFolder folder, const std::string& name, std::string& path) {
-    sampleDir = m_programDir + (folder == SampleFolder::Loop ? "/samp_povt/" : "/samp_raz/");
-    path = sampleDir + name;
+    const char* const sub = folder == SampleFolder::Loop ? "/samp_povt/" : "/samp_raz/";
+    // With one folder there is nothing to choose and nothing to test.
+    for (size_t i = 0; i < m_sampleRoots.size(); ++i) {
+        sampleDir = m_sampleRoots[i] + sub;
+        path = sampleDir + name;
+        struct stat st {};
+        if (i + 1 == m_sampleRoots.size() || stat(path.c_str(), &st) == 0) return;
+    }
 }
 
 void SoundEngine::startSample(Handle& slot, SampleFolder folder, const std::string& name,

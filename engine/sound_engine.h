@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "engine/audio_library.h"
 #include "engine/random.h"
@@ -24,7 +25,12 @@ class SoundEngine {
 public:
     // programDir: the folder of the running executable, without a trailing separator.
     SoundEngine(AudioLibrary& audio, std::string programDir)
-        : m_audio(audio), m_programDir(std::move(programDir)) {}
+        : m_audio(audio), m_programDir(std::move(programDir)), m_sampleRoots{m_programDir} {}
+
+    // Folders holding samp_povt/ and samp_raz/, searched in order for each recording: the first
+    // that has the name wins, and the last one is used when none has it (the layer then stays
+    // silent, as for any missing recording). The program folder alone by default.
+    void setSampleRoots(std::vector<std::string> roots);
 
     AudioLibrary& audio() { return m_audio; }
     const std::string& programDir() const { return m_programDir; }
@@ -63,6 +69,7 @@ public:
 private:
     AudioLibrary& m_audio;
     std::string m_programDir;
+    std::vector<std::string> m_sampleRoots;
 };
 
 }  // namespace engine

@@ -267,7 +267,10 @@ bool readWholeFile(const std::string& path, std::string& content) {
 
 void SettingsFile::btn3Click() {
     std::string content;
-    if (!readWholeFile(m_path, content)) {
+    const bool read = readWholeFile(m_path, content) ||
+                      (!m_startingPath.empty() && access(m_path.c_str(), F_OK) != 0 &&
+                       errno == ENOENT && readWholeFile(m_startingPath, content));
+    if (!read) {
         fail(kMessageNotFound);
         return;
     }

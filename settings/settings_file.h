@@ -59,6 +59,9 @@ public:
     void btn4Click();
 
     const std::string& path() const { return m_path; }
+    // A file read instead of path while path does not exist yet (an installed copy's shipped
+    // starting settings); the save still writes path. Empty: none.
+    void setStartingFile(std::string path) { m_startingPath = std::move(path); }
     // Lets tests inject a failing write into the save.
     void setWriteFunction(WriteFunction write) { m_write = std::move(write); }
 
@@ -73,6 +76,7 @@ private:
     form::Dialogs& m_dialogs;
     std::string m_path;
     std::string m_appTitle;
+    std::string m_startingPath;
     WriteFunction m_write;
 };
 
