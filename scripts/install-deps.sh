@@ -2,6 +2,7 @@
 # Installs the Debian packages Ombrelin needs that are not installed yet.
 #   scripts/install-deps.sh build   what building and running the program needs
 #   scripts/install-deps.sh test    that, plus what the test suite needs
+#   scripts/install-deps.sh package what making and checking the Debian package needs
 #   scripts/install-deps.sh bench   that, plus the GStreamer players the benchmarks compare with
 set -euo pipefail
 
@@ -9,6 +10,9 @@ build_packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev libopenal-dev libsndfile1-dev libpulse-dev libasound2-dev
     fonts-wine
+)
+package_packages=(
+    dpkg-dev file desktop-file-utils appstream lintian
 )
 test_packages=(
     libgtest-dev libgmock-dev clang-format
@@ -21,8 +25,9 @@ bench_packages=(
 
 packages=("${build_packages[@]}")
 case "${1:-build}" in
-    test) packages+=("${test_packages[@]}") ;;
-    bench) packages+=("${test_packages[@]}" "${bench_packages[@]}") ;;
+    package) packages+=("${package_packages[@]}") ;;
+    test) packages+=("${package_packages[@]}" "${test_packages[@]}") ;;
+    bench) packages+=("${package_packages[@]}" "${test_packages[@]}" "${bench_packages[@]}") ;;
 esac
 
 missing=()

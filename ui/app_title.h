@@ -1,6 +1,6 @@
-// The application title: the executable's file name up to its first dot, every letter after the
-// first in lower case ("Ombrelin" for /opt/ombrelin/OMBRELIN.bin). It labels the taskbar entry
-// and captions the program's message boxes.
+// The application title: the executable's file name up to its first dot, the first letter upper
+// case and the rest lower case ("Ombrelin" for OMBRELIN.bin and for ombrelin). It labels the
+// taskbar entry and captions the program's message boxes.
 #pragma once
 
 #include <QString>

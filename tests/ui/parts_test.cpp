@@ -16,11 +16,12 @@
 
 namespace {
 
-TEST(ApplicationTitle, FileNameUpToTheFirstDotWithTheRestLowerCase) {
+TEST(ApplicationTitle, FileNameUpToTheFirstDotCapitalised) {
     const std::pair<const char*, const char*> cases[] = {
         {"/opt/ombrelin/Ombrelin", "Ombrelin"},
         {"/usr/bin/OMBRELIN.exe", "Ombrelin"},
-        {"./ombrelin.x86_64.bin", "ombrelin"},
+        {"./ombrelin.x86_64.bin", "Ombrelin"},
+        {"/usr/bin/ombrelin", "Ombrelin"},
         {"/home/u/ДОЖДЬ.v2", "Дождь"},
         {"Ombrelin", "Ombrelin"},
         {"/tmp/.hidden", ""},
