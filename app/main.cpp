@@ -14,6 +14,8 @@
 #include <memory>
 
 #include "app/form_ombrelin.h"
+#include "app/mpris.h"
+#include "app/now_playing.h"
 #include "app/single_instance.h"
 #include "engine/audio/al_audio_library.h"
 #include "engine/volume/pulse_volume.h"
@@ -116,6 +118,14 @@ int main(int argc, char** argv) {
     };
     tray.onClose = [&] { window.close(); };
     tray.onClick = [&] { form.toggleSound(); };
+
+    // The desktop's media controls: play and pause are the sound switch, Raise and Quit the
+    // tray menu's two items.
+    NowPlaying nowPlaying(form.form);
+    Mpris mpris(nowPlaying, QGuiApplication::desktopFileName());
+    mpris.onRaise = [&] { tray.onShowWindow(); };
+    mpris.onQuit = [&] { tray.onClose(); };
+    mpris.registerOnSessionBus();
 
     // A logout first asks the program to keep its data: the settings are saved then, and the
     // program goes on. If the session really ends, the termination that follows runs the whole
