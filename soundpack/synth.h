@@ -12,29 +12,11 @@
 
 namespace soundpack {
 
-// One bird syllable: a tone gliding along a smooth curve in log-frequency through its start,
-// middle and end pitch, with harmonics, a breathy noise part and optional buzz or warble.
-struct Note {
-    double t = 0, dur = 0.1;                 // onset and length, seconds
-    double f0 = 3000, fm = 3000, f1 = 3000;  // pitch at start, middle, end (Hz)
-    double amp = 1.0;
-    double h2 = 0.06, h3 = 0.02;      // 2nd and 3rd harmonic, linear relative to the fundamental
-    double rich = 0.0;                // extra harmonics 4..12 at rich / k
-    double noise = 0.03;              // breathy part, relative
-    double buzzHz = 0, buzz = 0;      // amplitude modulation rate and depth
-    double warbleHz = 0, warble = 0;  // fast frequency modulation rate and relative depth
-    double attack = 0.15, release = 0.25;  // fractions of the length
-};
-
 constexpr int kSongCount = 14;
 constexpr int kCallCount = 10;
 constexpr int kInsectCount = 8;
 
 // Species 1..14 in the order of the song files; calls 1..10; insects 1..8.
-std::vector<Note> buildSong(int species, Rng& rng);
-std::vector<Note> buildCall(int index, Rng& rng);
-std::vector<float> renderNotes(const std::vector<Note>& notes, Rng& rng, double tail = 0.05);
-
 Stereo renderSong(int species, Rng& rng);
 Stereo renderCall(int index, Rng& rng);
 Stereo renderInsect(int index, Rng& rng);
