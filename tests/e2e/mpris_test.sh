@@ -19,10 +19,7 @@ need_x
 start_wm
 start_tray  # minimising hides the window only while a tray can show the icon
 
-export DBUS_SESSION_BUS_ADDRESS=unix:path=$XDG_RUNTIME_DIR/bus
-bus_pid=$(dbus-daemon --session --fork --address="$DBUS_SESSION_BUS_ADDRESS" --print-pid)
-[ -n "$bus_pid" ] || { echo "FAILED: no session bus"; exit 1; }
-track "$bus_pid"
+need_session_bus
 
 # Songbirds alone, solo, one-second songs; master level 50, sound on.
 fill_with_tones "$work/prog" 3 1 1
@@ -47,11 +44,6 @@ property() {  # property NAME: the player property's value as dbus-send prints i
 status_is() { property PlaybackStatus | grep -q "string \"$1\""; }
 title() { property Metadata | awk '/"xesam:title"/ {getline; sub(/^[^"]*"/, ""); sub(/"$/, ""); print}'; }
 title_is() { [ "$(title)" = "$1" ]; }
-owner() {
-    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-        org.freedesktop.DBus.GetNameOwner string:$service 2>/dev/null | awk '/string/ {print $2}'
-}
-has_owner() { [ -n "$(owner)" ]; }
 # What the player announces, in a file; changes() counts the announcements of one property.
 dbus-monitor --session "type='signal',path='$path',interface='org.freedesktop.DBus.Properties',member='PropertiesChanged'" \
     >"$work/signals" 2>/dev/null &
@@ -64,7 +56,7 @@ app_pid=$!
 track $app_pid
 check "window shown" wait_for 10 main_window
 win=$(main_window)
-check "name taken on the bus" wait_for 5 has_owner
+check "name taken on the bus" wait_for 5 bus_has $service
 identity=$(dbus-send --session --print-reply --dest=$service $path org.freedesktop.DBus.Properties.GetAll string:org.mpris.MediaPlayer2)
 check "root: identity, desktop entry, can raise and quit" bash -c '
     grep -A1 "\"Identity\"" <<<"$1" | grep -q "\"Ombrelin\"" &&
@@ -139,7 +131,7 @@ exit_code=
 check "Quit ends the program" wait_for 10 ended $app_pid
 check "exit code 0" test "$exit_code" = 0
 check "settings saved: 23 lines, sound off" bash -c "[ \$(grep -c \$'\\r\$' '$work/prog/n_p_d.ini') = 23 ] && tail -c 3 '$work/prog/n_p_d.ini' | grep -q '^0'"
-check "no name left on the bus" wait_for 5 eval '! has_owner'
+check "no name left on the bus" wait_for 5 eval "! bus_has $service"
 
 # 6. The name already taken (a player of another session's runtime folder holds it): the second
 # program runs as before, and the first keeps the name.
@@ -147,8 +139,8 @@ songbirds_only "$work/prog/n_p_d.ini"
 "$work/prog/Ombrelin" >/dev/null 2>&1 &
 first_pid=$!
 track $first_pid
-wait_for 5 has_owner
-first_owner=$(owner)
+check "first program holds the name" wait_for 5 bus_has $service
+first_owner=$(bus_owner $service)
 mkdir -p "$work/other/runtime" && chmod 700 "$work/other/runtime"
 fill_with_tones "$work/other" 3 1 1
 cp "$binary" "$work/other/Ombrelin"
@@ -159,7 +151,7 @@ second_pid=$!
 track $second_pid
 sleep 3
 check "name taken: the second program runs" kill -0 $second_pid
-check "name taken: the first keeps the name" test "$(owner)" = "$first_owner"
+check "name taken: the first keeps the name" test "$(bus_owner $service)" = "$first_owner"
 kill -TERM $second_pid
 exit_code=
 wait_for 10 ended $second_pid

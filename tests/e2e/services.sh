@@ -116,6 +116,55 @@ main_window() {  # the main window: the visible one that is not a message box
     return 1
 }
 
+# A private session bus; exports DBUS_SESSION_BUS_ADDRESS.
+start_session_bus() {
+    export DBUS_SESSION_BUS_ADDRESS=unix:path=$XDG_RUNTIME_DIR/bus
+    local pid
+    pid=$(dbus-daemon --session --fork --address="$DBUS_SESSION_BUS_ADDRESS" --print-pid) || return 1
+    track "$pid"
+}
+need_session_bus() { start_session_bus || { echo "FAILED: no session bus"; exit 1; }; }
+bus_owner() {  # bus_owner NAME: the unique name owning NAME on the session bus, or nothing
+    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.GetNameOwner string:"$1" 2>/dev/null | awk '/string/ {gsub(/"/, "", $2); print $2}'
+}
+bus_has() {  # bus_has NAME: the name has an owner on the session bus
+    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.NameHasOwner string:"$1" 2>/dev/null | grep -q 'boolean true'
+}
+
+# GNOME Shell as a headless Wayland session on the session bus (start_session_bus first) with a
+# private system bus of its own; exports WAYLAND_DISPLAY, and DISPLAY and XAUTHORITY for its
+# XWayland, as a GNOME session does.
+start_gnome_shell() {
+    cat >"$work/system-bus.conf" <<CONF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>system</type>
+  <listen>unix:path=$XDG_RUNTIME_DIR/system_bus</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*"/><allow receive_sender="*"/><allow own="*"/><allow user="*"/>
+  </policy>
+</busconfig>
+CONF
+    local pid
+    pid=$(dbus-daemon --config-file="$work/system-bus.conf" --fork --print-pid) || return 1
+    track "$pid"
+    export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$XDG_RUNTIME_DIR/system_bus XDG_SESSION_TYPE=wayland
+    env -u DISPLAY -u WAYLAND_DISPLAY gnome-shell --headless --wayland \
+        --virtual-monitor 1280x800 >"$work/gnome-shell.log" 2>&1 &
+    track $!
+    # Its services (media keys, input sessions) answer once the shell says it has started.
+    wait_for 60 grep -q "GNOME Shell started" "$work/gnome-shell.log" || return 1
+    export WAYLAND_DISPLAY=wayland-0
+    DISPLAY=$(sed -nE 's/.*Using public X11 display (:[0-9]+).*/\1/p' "$work/gnome-shell.log" | head -1)
+    export DISPLAY
+    XAUTHORITY=$(ls "$XDG_RUNTIME_DIR"/.mutter-Xwaylandauth.* 2>/dev/null | head -1)
+    export XAUTHORITY
+}
+
 rms_of_sink() {  # rms_of_sink [SINK]: RMS of one second of what the sink plays
     timeout 1.5 parec -d "${1:-test}.monitor" --raw --format=s16le --channels=2 --rate=44100 \
         >"$work/rec.raw" 2>/dev/null
