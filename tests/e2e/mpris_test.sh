@@ -63,6 +63,9 @@ check "root: identity, desktop entry, can raise and quit" bash -c '
     grep -A1 "\"DesktopEntry\"" <<<"$1" | grep -q "\"ombrelin\"" &&
     grep -A1 "\"CanRaise\"" <<<"$1" | grep -q "boolean true" &&
     grep -A1 "\"CanQuit\"" <<<"$1" | grep -q "boolean true"' _ "$identity"
+# The art a media control shows: the program's icon, a PNG file it can read.
+art=$(property Metadata | awk '/"mpris:artUrl"/ {getline; sub(/^[^"]*"file:\/\//, ""); sub(/"$/, ""); print}')
+check "art: the program's icon as a PNG file" bash -c "head -c 8 '$art' | od -An -c | grep -q 'P   N   G'"
 check "playing with the sound on, level 50" eval 'status_is Playing && level_is 32500'
 
 # 1. The commands move the output level as the switch does, and only when they change something.
