@@ -24,10 +24,9 @@
 #include "ui/main_window.h"
 #include "ui/timer_driver.h"
 #include "ui/tray_icon.h"
+#include "ui/tray_presence.h"
 
 namespace {
-
-const char* const kTrayRefused = "Cannot create shell notification icon";
 
 // Termination signalNotifier reach the event loop through a pipe, so the close path runs on the UI
 // thread like any other event.
@@ -77,6 +76,7 @@ int main(int argc, char** argv) {
                          QCoreApplication::applicationDirPath().toStdString(), title.toStdString(),
                          [&instance] { return instance.acquire(); }});
     ui::MainWindow window(form.form);
+    dialogs.setOwner(&window);
     ui::TrayIcon tray;
     form.master().onTrayImage = [&tray](int image) { tray.setImageIndex(image); };
 
@@ -92,32 +92,9 @@ int main(int argc, char** argv) {
         form.FormCloseQuery();
         QCoreApplication::quit();
     };
-    window.onMinimize = [&] {
-        // Hide once the minimise has been handled; hiding inside the state change confuses
-        // some window managers.
-        QTimer::singleShot(0, &window, [&] {
-            if (!window.isMinimized()) return;
-            if (!ui::TrayIcon::available()) {
-                // With no tray host the icon would not show: keep the window on screen rather
-                // than leave the user with neither.
-                window.showNormal();
-                dialogs.showMessage(form::MessageKind::StopError, title.toStdString(),
-                                    kTrayRefused);
-                return;
-            }
-            window.hide();
-            tray.setIconFromImage(form.form.chk10.checked() ? 1 : 0);
-            tray.setVisible(true);
-        });
-    };
-    tray.onShowWindow = [&] {
-        window.showNormal();
-        window.raise();
-        window.activateWindow();
-        tray.setVisible(false);
-    };
-    tray.onClose = [&] { window.close(); };
-    tray.onClick = [&] { form.toggleSound(); };
+    ui::TrayPresence presence(
+        window, tray, dialogs, title.toStdString(), [&form] { return form.form.chk10.checked(); },
+        [&form] { form.toggleSound(); });
 
     // The desktop's media controls: play and pause are the sound switch, Raise and Quit the
     // tray menu's two items.

@@ -8,7 +8,7 @@ set -euo pipefail
 
 build_packages=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev libopenal-dev libsndfile1-dev libpulse-dev libasound2-dev
+    qt6-base-dev libxcb1-dev libopenal-dev libsndfile1-dev libpulse-dev libasound2-dev
     fonts-wine
 )
 package_packages=(
@@ -16,7 +16,7 @@ package_packages=(
 )
 test_packages=(
     libgtest-dev libgmock-dev clang-format
-    xvfb xauth x11-utils xdotool openbox trayer
+    xvfb xauth x11-utils xdotool openbox trayer lxqt-panel dbus-daemon libglib2.0-bin
     pulseaudio pulseaudio-utils libasound2-plugins sox imagemagick procps
     dbus-daemon dbus-bin gnome-shell
 )

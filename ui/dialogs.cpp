@@ -21,8 +21,14 @@ void QtDialogs::showMessage(form::MessageKind kind, const std::string& title,
             icon = QMessageBox::Critical;
             break;
     }
-    // Parentless, so Qt centres the box on the screen.
-    QMessageBox box(icon, caption, QString::fromStdString(text), QMessageBox::Ok);
+    QWidget* parent = kind != form::MessageKind::StartupError && m_owner && m_owner->isVisible() &&
+                              !m_owner->isMinimized()
+                          ? m_owner.data()
+                          : nullptr;
+    QMessageBox box(icon, caption, QString::fromStdString(text), QMessageBox::Ok, parent);
+    if (!parent)
+        box.setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint);
     box.exec();
 }
 

@@ -57,8 +57,7 @@ MainWindow::MainWindow(form::MainForm& form, double scale, QWidget* parent)
                           Qt::WindowCloseButtonHint),
       m_form(form),
       m_scale(scale > 0 ? scale : screenScale()),
-      m_style(new EmeraldStyle(m_scale)),
-      m_background(QStringLiteral(":/ombrelin/leaf.jpg")) {
+      m_style(new EmeraldStyle(m_scale)) {
     m_style->setParent(this);
     setObjectName(QStringLiteral("Form_Ombrelin"));
     setWindowTitle(QStringLiteral("Ombrelin"));
@@ -296,12 +295,28 @@ void MainWindow::setVisible(bool visible) {
 void MainWindow::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), palette().color(QPalette::Window));
-    // The photograph at its own pixel size from the top-left corner, clipped to the window,
-    // showing faintly (20 %) through the window's ground.
-    QImage picture = m_background;
-    picture.setDevicePixelRatio(devicePixelRatioF());
+    // The photograph at its design size from the top-left corner, clipped to the window, showing
+    // faintly (20 %) through the window's ground.
     p.setOpacity(0.2);
-    p.drawImage(0, 0, picture);
+    p.drawImage(0, 0, background(p.device()->devicePixelRatioF()));
+}
+
+const QImage& MainWindow::background(qreal devicePixelRatio) {
+    // 800 x 600 design pixels, in device pixels. The design-size photograph is drawn as it is;
+    // at any other size the picture is resampled from the nearest source at least that large
+    // (the 2x one at 200 %), so it stays sharp and covers the window at every scale.
+    const QSize size(int(std::lround(800 * m_scale * devicePixelRatio)),
+                     int(std::lround(600 * m_scale * devicePixelRatio)));
+    if (m_background.size() != size || m_background.devicePixelRatio() != devicePixelRatio) {
+        const QImage source(size.width() <= 800 && size.height() <= 600
+                                ? QStringLiteral(":/ombrelin/leaf.jpg")
+                                : QStringLiteral(":/ombrelin/leaf@2x.jpg"));
+        m_background = source.size() == size
+                           ? source
+                           : source.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        m_background.setDevicePixelRatio(devicePixelRatio);
+    }
+    return m_background;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

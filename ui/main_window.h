@@ -51,6 +51,9 @@ private:
     int px(double v) const;
     QRect box(int x, int y, int w, int h) const;
 
+    // The background picture as drawn on a device of that pixel ratio; kept until it changes.
+    const QImage& background(qreal devicePixelRatio);
+
     void buildControls();
     void setTabOrder(const std::vector<const char*>& names);
     // Common wiring: name, geometry, skin, and the model-to-widget sync for this control.
@@ -79,7 +82,7 @@ private:
     form::MainForm& m_form;
     double m_scale;
     EmeraldStyle* m_style;
-    QImage m_background;
+    QImage m_background;  // as last drawn
     std::map<std::string, QWidget*> m_widgets;
     std::vector<Binding> m_bindings;
     bool m_placed = false;

@@ -3,8 +3,10 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMessageBox>
+#include <QStyleHints>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
@@ -68,6 +70,30 @@ TEST(QtTimerDriver, TicksRunTheHandlerUntilItSwitchesItsTimerOff) {
     EXPECT_EQ(ticks, 3);
 }
 
+// The box on top, inspected from inside its own event loop, then dismissed with OK.
+struct ShownBox {
+    QString title, text;
+    QMessageBox::Icon icon = QMessageBox::Question;
+    QMessageBox::StandardButtons buttons;
+    QWidget* parent = reinterpret_cast<QWidget*>(1);
+    bool dialogType = true;
+};
+ShownBox show(ui::QtDialogs& dialogs, form::MessageKind kind) {
+    ShownBox shown;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        probe.stop();
+        shown = {box->windowTitle(),     box->text(),         box->icon(),
+                 box->standardButtons(), box->parentWidget(), box->windowType() == Qt::Dialog};
+        box->button(QMessageBox::Ok)->click();
+    });
+    probe.start(5);
+    dialogs.showMessage(kind, "Ombrelin", "файл параметров не найден");
+    return shown;
+}
+
 TEST(QtDialogs, EachKindShowsItsTitleIconAndOkButton) {
     struct Case {
         form::MessageKind kind;
@@ -80,74 +106,105 @@ TEST(QtDialogs, EachKindShowsItsTitleIconAndOkButton) {
         {form::MessageKind::StopError, "Ombrelin", QMessageBox::Critical},
     };
     for (const Case& c : cases) {
-        QString title, text;
-        QMessageBox::Icon icon = QMessageBox::Question;
-        QMessageBox::StandardButtons buttons;
-        QWidget* parent = reinterpret_cast<QWidget*>(1);
-        // Inspect the box from inside its own event loop, then dismiss it with OK.
-        QTimer probe;
-        QObject::connect(&probe, &QTimer::timeout, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box) return;
-            probe.stop();
-            title = box->windowTitle();
-            text = box->text();
-            icon = box->icon();
-            buttons = box->standardButtons();
-            parent = box->parentWidget();
-            box->button(QMessageBox::Ok)->click();
-        });
-        probe.start(5);
-        ui::QtDialogs().showMessage(c.kind, "Ombrelin", "файл параметров не найден");
-        EXPECT_EQ(title, c.title);
-        EXPECT_EQ(text, "файл параметров не найден");
-        EXPECT_EQ(icon, c.icon);
-        EXPECT_EQ(buttons, QMessageBox::Ok);
-        EXPECT_EQ(parent, nullptr);
+        ui::QtDialogs dialogs;
+        const ShownBox shown = show(dialogs, c.kind);
+        EXPECT_EQ(shown.title, c.title);
+        EXPECT_EQ(shown.text, "файл параметров не найден");
+        EXPECT_EQ(shown.icon, c.icon);
+        EXPECT_EQ(shown.buttons, QMessageBox::Ok);
+        EXPECT_EQ(shown.parent, nullptr);
     }
 }
 
-TEST(TrayIcon, LeftClickRunsOnceAndTheMenuCarriesShowAndClose) {
-    ui::TrayIcon tray;
-    int clicks = 0, shows = 0, closes = 0;
-    tray.onClick = [&] { ++clicks; };
-    tray.onShowWindow = [&] { ++shows; };
-    tray.onClose = [&] { ++closes; };
-    EXPECT_EQ(tray.systemTrayIcon()->toolTip(), "Ombrelin");
+// A box is owned by the window only while the window is on screen. Without an owner it must not
+// be a dialog: Qt would make a parentless dialog transient for its hidden client-leader window,
+// which window managers reject.
+TEST(QtDialogs, OwnedByTheWindowOnScreenOtherwiseATopLevelWindow) {
+    QWidget owner;
+    ui::QtDialogs dialogs;
+    dialogs.setOwner(&owner);
+    struct Case {
+        const char* state;
+        form::MessageKind kind;
+        bool owned;
+    };
+    const Case cases[] = {
+        {"shown", form::MessageKind::StopError, true},
+        {"shown", form::MessageKind::Information, true},
+        {"shown", form::MessageKind::StartupError, false},  // start-up errors stand alone
+        {"minimised", form::MessageKind::StopError, false},
+        {"hidden", form::MessageKind::StopError, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.state);
+        const std::string state = c.state;
+        owner.setWindowState(state == "minimised" ? Qt::WindowMinimized : Qt::WindowNoState);
+        owner.setVisible(state != "hidden");
+        const ShownBox shown = show(dialogs, c.kind);
+        EXPECT_EQ(shown.parent, c.owned ? &owner : nullptr);
+        EXPECT_EQ(shown.dialogType, c.owned);
+    }
+}
 
+using Hosts = ui::TrayIcon::Hosts;
+constexpr Hosts kXEmbedTray{false, true};
+constexpr Hosts kStatusNotifierHost{true, false};
+
+// Reasons as the two kinds of host deliver them: a left click, a double click (XEmbed: Trigger
+// then DoubleClick; StatusNotifier hosts: two activations), right and middle clicks.
+void deliverEveryClick(ui::TrayIcon& tray) {
     using R = QSystemTrayIcon::ActivationReason;
-    // A double click arrives as Trigger then DoubleClick; right and middle clicks run nothing.
-    for (R r : {R::Trigger, R::DoubleClick, R::Context, R::MiddleClick, R::Unknown})
+    for (R r : {R::Trigger, R::Trigger, R::DoubleClick, R::Context, R::MiddleClick, R::Unknown})
         emit tray.systemTrayIcon()->activated(r);
-    EXPECT_EQ(clicks, 1);
+}
 
-    const QList<QAction*> items = tray.menu()->actions();
-    ASSERT_EQ(items.size(), 2);
-    EXPECT_EQ(items[0]->text(), "Показать окно настроек");
-    EXPECT_EQ(items[1]->text(), "Закрыть");
-    // The right click opens the menu once the button is up, and runs none of its items.
-    QElapsedTimer waited;
-    waited.start();
-    while (!tray.menu()->isVisible() && waited.elapsed() < 2000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    EXPECT_TRUE(tray.menu()->isVisible());
-    EXPECT_EQ(shows + closes, 0);
-    tray.menu()->hide();
-    items[0]->trigger();
-    EXPECT_EQ(shows, 1);
-    EXPECT_EQ(closes, 0);
-    items[1]->trigger();
-    EXPECT_EQ(closes, 1);
-    EXPECT_EQ(clicks, 1);
+TEST(TrayIcon, LeftClickRunsOnceAndTheMenuCarriesShowAndClose) {
+    for (const Hosts hosts : {kXEmbedTray, kStatusNotifierHost}) {
+        const bool xembed = !hosts.statusNotifier;
+        SCOPED_TRACE(xembed ? "XEmbed" : "StatusNotifier");
+        ui::TrayIcon tray(nullptr, [hosts] { return hosts; });
+        int clicks = 0, shows = 0, closes = 0;
+        tray.onClick = [&] { ++clicks; };
+        tray.onShowWindow = [&] { ++shows; };
+        tray.onClose = [&] { ++closes; };
+        ASSERT_TRUE(tray.setVisible(true));
+        EXPECT_EQ(tray.systemTrayIcon()->toolTip(), "Ombrelin");
+        // The host draws the menu Qt exports; an XEmbed tray gets none, since Qt would open it
+        // on the press.
+        EXPECT_EQ(tray.systemTrayIcon()->contextMenu(), xembed ? nullptr : tray.menu());
+
+        deliverEveryClick(tray);
+        EXPECT_EQ(clicks, 1);
+        // A click after the double-click interval is a click of its own.
+        QTest::qWait(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 50);
+        emit tray.systemTrayIcon()->activated(QSystemTrayIcon::Trigger);
+        EXPECT_EQ(clicks, 2);
+
+        const QList<QAction*> items = tray.menu()->actions();
+        ASSERT_EQ(items.size(), 2);
+        EXPECT_EQ(items[0]->text(), "Показать окно настроек");
+        EXPECT_EQ(items[1]->text(), "Закрыть");
+        // On an XEmbed tray the right click opens the menu once the button is up, and runs none
+        // of its items; a StatusNotifier host opens its own.
+        QTest::qWaitFor([&] { return tray.menu()->isVisible(); }, xembed ? 2000 : 200);
+        EXPECT_EQ(tray.menu()->isVisible(), xembed);
+        EXPECT_EQ(shows + closes, 0);
+        tray.menu()->hide();
+        items[0]->trigger();
+        EXPECT_EQ(shows, 1);
+        EXPECT_EQ(closes, 0);
+        items[1]->trigger();
+        EXPECT_EQ(closes, 1);
+        EXPECT_EQ(clicks, 2);
+    }
 }
 
 TEST(TrayIcon, ImageFollowsIndexAtOnceAndShowingTakesTheChosenPicture) {
-    ui::TrayIcon tray;
+    ui::TrayIcon tray(nullptr, [] { return kXEmbedTray; });
     EXPECT_EQ(tray.imageIndex(), -1);
     tray.setImageIndex(1);  // while hidden only the current image changes
     EXPECT_EQ(tray.currentImage(), 1);
     EXPECT_FALSE(tray.isVisible());
-    EXPECT_FALSE(tray.systemTrayIcon()->isVisible());
 
     tray.setIconFromImage(0);
     EXPECT_EQ(tray.currentImage(), 1);  // not shown yet: the picture waits for the show
@@ -167,6 +224,36 @@ TEST(TrayIcon, ImageFollowsIndexAtOnceAndShowingTakesTheChosenPicture) {
 
     tray.setVisible(false);
     EXPECT_FALSE(tray.systemTrayIcon()->isVisible());
+}
+
+// Qt fixes its protocol when the first QSystemTrayIcon is made, so none is made before a host is
+// there; once made, the icon serves only hosts of its own protocol.
+TEST(TrayIcon, IsMadeForTheFirstHostFoundAndRefusedWithoutOne) {
+    Hosts now;
+    ui::TrayIcon tray(nullptr, [&now] { return now; });
+    tray.setImageIndex(1);
+    tray.setIconFromImage(0);
+    EXPECT_FALSE(tray.available());
+    EXPECT_FALSE(tray.setVisible(true));
+    EXPECT_FALSE(tray.isVisible());
+    EXPECT_EQ(tray.systemTrayIcon(), nullptr);
+
+    now = kStatusNotifierHost;  // the panel came after the program
+    ASSERT_TRUE(tray.setVisible(true));
+    EXPECT_EQ(tray.host(), ui::TrayIcon::Host::StatusNotifier);
+    // The icon made late shows what was chosen before it existed.
+    EXPECT_EQ(tray.currentImage(), 0);
+    EXPECT_EQ(tray.systemTrayIcon()->icon().pixmap(20).toImage(),
+              ui::TrayIcon::image(0).pixmap(20).toImage());
+    EXPECT_EQ(tray.systemTrayIcon()->toolTip(), "Ombrelin");
+    tray.setVisible(false);
+
+    now = kXEmbedTray;  // the panel gave way to an XEmbed tray
+    EXPECT_FALSE(tray.available());
+    EXPECT_FALSE(tray.setVisible(true));
+    now = {true, true};  // a panel serving both
+    EXPECT_TRUE(tray.setVisible(true));
+    EXPECT_EQ(tray.host(), ui::TrayIcon::Host::StatusNotifier);
 }
 
 TEST(Assets, PicturesDecodeAtTheirSizes) {

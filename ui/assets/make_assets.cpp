@@ -176,20 +176,24 @@ void addNoise(QImage& img, double amount, std::mt19937& rng) {
     }
 }
 
-QImage photograph() {
+// The photograph at k times its 800 x 600 design size (k = 2 for screens at 200 %): the same
+// scene, drawn at the finer resolution rather than enlarged.
+QImage photograph(int k) {
     std::mt19937 rng(20240611);
-    const int w = 800, h = 600;
+    const int w = 800 * k, h = 600 * k;
 
     // Out-of-focus forest: dark greens, a few soft light patches and bokeh discs.
     QImage ground(w, h, QImage::Format_ARGB32_Premultiplied);
     {
         QPainter p(&ground);
-        QLinearGradient base(0, 0, w * 0.3, h);
+        p.scale(k, k);
+        QLinearGradient base(0, 0, 800 * 0.3, 600);
         base.setColorAt(0.0, QColor(22, 52, 24));
         base.setColorAt(0.5, QColor(14, 40, 18));
         base.setColorAt(1.0, QColor(8, 26, 12));
-        p.fillRect(ground.rect(), base);
-        std::uniform_real_distribution<double> ux(0, w), uy(0, h), ur(30, 140), ua(0, 1);
+        const QRect all(0, 0, 800, 600);
+        p.fillRect(all, base);
+        std::uniform_real_distribution<double> ux(0, 800), uy(0, 600), ur(30, 140), ua(0, 1);
         for (int i = 0; i < 34; ++i) {
             QPointF c(ux(rng), uy(rng));
             double r = ur(rng);
@@ -199,7 +203,7 @@ QImage photograph() {
             g.setColorAt(0.0, col);
             col.setAlpha(0);
             g.setColorAt(1.0, col);
-            p.fillRect(ground.rect(), g);
+            p.fillRect(all, g);
         }
         p.setRenderHint(QPainter::Antialiasing);
         p.setPen(Qt::NoPen);
@@ -211,24 +215,26 @@ QImage photograph() {
             p.drawEllipse(QPointF(ux(rng), uy(rng) * 0.7), r, r);
         }
     }
-    blur(ground, 14);
+    blur(ground, 14 * k);
 
     // The second, smaller leaf sits further back at the right edge: softer focus.
     QImage back(w, h, QImage::Format_ARGB32_Premultiplied);
     back.fill(Qt::transparent);
     {
         QTransform t;
+        t.scale(k, k);
         t.translate(735, 210);
         t.rotate(68);
         paintLeaf(back, t, 260, 190, 0.78, rng);
     }
-    blur(back, 3);
+    blur(back, 3 * k);
 
     // The twig across the top left, and the main leaf hanging from it to the lower right.
     QImage front(w, h, QImage::Format_ARGB32_Premultiplied);
     front.fill(Qt::transparent);
     {
         QPainter p(&front);
+        p.scale(k, k);
         p.setRenderHint(QPainter::Antialiasing);
         QPainterPath twig;
         twig.moveTo(-20, 70);
@@ -252,11 +258,12 @@ QImage photograph() {
     }
     {
         QTransform t;
+        t.scale(k, k);
         t.translate(172, 126);
         t.rotate(38);
         paintLeaf(front, t, 650, 480, 1.0, rng);
     }
-    blur(front, 1);
+    blur(front, k);
 
     QImage out(w, h, QImage::Format_RGB32);
     {
@@ -264,7 +271,7 @@ QImage photograph() {
         p.drawImage(0, 0, ground);
         p.drawImage(0, 0, back);
         // Soft cast light around the leaf, as if the sun came from the top left.
-        QRadialGradient glow(QPointF(330, 260), 420);
+        QRadialGradient glow(QPointF(330, 260) * k, 420 * k);
         glow.setColorAt(0.0, QColor(200, 255, 120, 26));
         glow.setColorAt(1.0, QColor(200, 255, 120, 0));
         p.fillRect(out.rect(), glow);
@@ -369,7 +376,8 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
-    bool ok = save(photograph(), dir + "/leaf.jpg", "JPEG", 82);
+    bool ok = save(photograph(1), dir + "/leaf.jpg", "JPEG", 82);
+    ok &= save(photograph(2), dir + "/leaf@2x.jpg", "JPEG", 82);
     for (int size : {16, 20, 24, 32, 40, 48, 64, 128})
         ok &= save(icon(size), QString("%1/icon_%2.png").arg(dir).arg(size), "PNG");
     ok &= save(trayImage(true), dir + "/tray_off.png", "PNG");
