@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end run of the real program: first start without settings, a layer switched on through
 # the window and heard on the sink's monitor, a second instance, minimise to the tray, tray clicks
-# on the output level, close from the tray menu, no sound server, no tray host.
+# on the output level, close from the tray menu, no sound server. tray_test.sh has the other
+# tray hosts and none.
 # Usage: program_test.sh PATH/TO/Ombrelin ARTIFACT_DIR
 set -uo pipefail
 binary=$1
@@ -20,36 +21,7 @@ start_wm
 start_tray
 
 # A portable program folder with one test recording.
-mkdir -p "$work/prog/samp_povt" "$work/prog/samp_raz"
-cp "$binary" "$work/prog/Ombrelin"
-sox -n -r 44100 -c 2 -t wav "$work/prog/samp_povt/ruchey3" synth 5 sine 440 vol 0.5
-
-level() { pactl get-sink-volume @DEFAULT_SINK@ | awk '/Volume/ {print $3; exit}'; }
-# The tray icon: a small "Ombrelin" window inside the tray host; prints its centre on screen.
-tray_icon_centre() {
-    xwininfo -root -tree | awk '/"Ombrelin"/ {
-        for (i = 1; i <= NF; i++) if ($i ~ /^[0-9]+x[0-9]+\+/) { split($i, g, /[x+]/); w = g[1]; h = g[2] }
-        n = split($NF, p, "+")
-        if (w >= 8 && w <= 64 && h >= 8 && h <= 64) { print p[2] + int(w / 2), p[3] + int(h / 2); exit }
-    }'
-}
-tray_icon_docked() { [ -n "$(tray_icon_centre)" ]; }
-screenshot() { import -window root "$artifacts/$1.png" 2>/dev/null || true; }
-# Presses Return in the message box on top. The box is focused first and the key typed through
-# the server, so press and release both arrive; a key sent to a window that closes on the press
-# would leave the release undelivered and the key held down for whatever comes next.
-dismiss_box() {
-    local box="" w
-    for w in $(xdotool search --onlyvisible --class Ombrelin 2>/dev/null); do
-        xdotool getwindowgeometry "$w" | awk '/Geometry/ {split($2, g, "x"); exit !(g[1] > 100 && $2 != "522x405")}' &&
-            box=$w
-    done
-    [ -n "$box" ] || return 1
-    xdotool windowactivate --sync "$box" 2>/dev/null
-    xdotool key Return
-    wait_for 3 bash -c "! xdotool search --onlyvisible --class Ombrelin | grep -qx $box" && return 0
-    xdotool key --window "$box" Return  # a window manager that refused the focus
-}
+one_tone_program "$binary"
 
 # 1. First start: the missing settings file is reported before the window shows.
 "$work/prog/Ombrelin" >"$work/prog.log" 2>&1 &
@@ -112,22 +84,7 @@ check "program ended from the tray menu" wait_for 10 ended $app_pid
 check "exit code 0" test "$exit_code" = 0
 check "settings saved: 23 lines, brook on" bash -c "[ \$(grep -c \$'\\r\$' '$work/prog/n_p_d.ini') = 23 ] && head -c 3 '$work/prog/n_p_d.ini' | grep -q '^1'"
 
-# 6. No tray host: minimising keeps the window on screen and says why.
-kill "$tray_pid" 2>/dev/null
-wait_for 5 bash -c "! xdotool search --class trayer | grep -q ."
-"$work/prog/Ombrelin" >/dev/null 2>&1 &
-app_pid=$!
-track $app_pid
-wait_for 10 main_window
-xdotool windowminimize "$(main_window)"
-sleep 1.5
-screenshot no-tray
-check "no tray host: window kept and an error box shown" bash -c "[ \$(xdotool search --onlyvisible --name '^Ombrelin$' | wc -l) -ge 2 ]"
-dismiss_box
-kill -TERM $app_pid
-check "SIGTERM closes the program" wait_for 10 ended $app_pid
-
-# 7. No sound server and no card: the start-up message, then exit 0 without the window.
+# 6. No sound server and no card: the start-up message, then exit 0 without the window.
 PULSE_SERVER=unix:/nonexistent ALSOFT_DRIVERS=pulse "$work/prog/Ombrelin" >/dev/null 2>&1 &
 app_pid=$!
 track $app_pid

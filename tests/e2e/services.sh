@@ -106,6 +106,24 @@ start_tray() {  # sets tray_pid
     wait_for 10 xdotool search --class trayer >/dev/null
 }
 
+# LXQt's panel with only its StatusNotifier plugin, a real StatusNotifier host; waits until it
+# serves the watcher. Docked icons sit from its left edge, the first one at about (14, 13).
+start_lxqt_panel() {  # sets panel_pid
+    mkdir -p "$XDG_CONFIG_HOME/lxqt"
+    printf '%s\n' '[General]' 'panels=panel1' '[panel1]' 'plugins=statusnotifier' \
+        'position=Top' 'panelSize=28' '[statusnotifier]' 'type=statusnotifier' \
+        >"$XDG_CONFIG_HOME/lxqt/panel.conf"
+    lxqt-panel >>"$work/lxqt-panel.log" 2>&1 &
+    panel_pid=$!
+    track $panel_pid
+    wait_for 15 bus_has org.kde.StatusNotifierWatcher
+}
+sni_items() {  # the items registered with the StatusNotifier watcher, as BUS/PATH
+    gdbus call --session --dest org.kde.StatusNotifierWatcher --object-path /StatusNotifierWatcher \
+        --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierWatcher \
+        RegisteredStatusNotifierItems 2>/dev/null | grep -o "'[^']*'" | tr -d "'"
+}
+
 visible_window() { xdotool search --onlyvisible --name "^Ombrelin$" 2>/dev/null | tail -1 | grep .; }
 main_window() {  # the main window: the visible one that is not a message box
     local w
@@ -165,6 +183,36 @@ CONF
     export XAUTHORITY
 }
 
+level() { pactl get-sink-volume @DEFAULT_SINK@ | awk '/Volume/ {print $3; exit}'; }
+# The tray icon: a small "Ombrelin" window inside the tray host; prints its centre on screen.
+tray_icon_centre() {
+    xwininfo -root -tree | awk '/"Ombrelin"/ {
+        for (i = 1; i <= NF; i++) if ($i ~ /^[0-9]+x[0-9]+\+/) { split($i, g, /[x+]/); w = g[1]; h = g[2] }
+        n = split($NF, p, "+")
+        if (w >= 8 && w <= 64 && h >= 8 && h <= 64) { print p[2] + int(w / 2), p[3] + int(h / 2); exit }
+    }'
+}
+tray_icon_docked() { [ -n "$(tray_icon_centre)" ]; }
+screenshot() { import -window root "$artifacts/$1.png" 2>/dev/null || true; }  # into $artifacts
+# Presses Return in the message box on top. The box is focused first and the key typed through
+# the server, so press and release both arrive; a key sent to a window that closes on the press
+# would leave the release undelivered and the key held down for whatever comes next.
+message_box() {  # the program's visible message box: wider than an icon, not the main window
+    local w
+    for w in $(xdotool search --onlyvisible --class Ombrelin 2>/dev/null); do
+        xdotool getwindowgeometry "$w" | awk '/Geometry/ {split($2, g, "x"); exit !(g[1] > 100 && $2 != "522x405")}' &&
+            echo "$w"
+    done | tail -1 | grep .
+}
+dismiss_box() {
+    local box
+    box=$(message_box) || return 1
+    xdotool windowactivate --sync "$box" 2>/dev/null
+    xdotool key Return
+    wait_for 3 bash -c "! xdotool search --onlyvisible --class Ombrelin | grep -qx $box" && return 0
+    xdotool key --window "$box" Return  # a window manager that refused the focus
+}
+
 rms_of_sink() {  # rms_of_sink [SINK]: RMS of one second of what the sink plays
     timeout 1.5 parec -d "${1:-test}.monitor" --raw --format=s16le --channels=2 --rate=44100 \
         >"$work/rec.raw" 2>/dev/null
@@ -204,6 +252,12 @@ fill_with_tones() {  # fill_with_tones DIR LOOP SHOT CHANNELS
     for name in pticp{1..14} nas{1..8} pticd{1..10} dogd2 dogd_gr3; do
         cp "$work/shot.wav" "$dir/samp_raz/$name"
     done
+}
+# A portable program folder $work/prog: the program with one brook recording beside it.
+one_tone_program() {  # one_tone_program BINARY
+    mkdir -p "$work/prog/samp_povt" "$work/prog/samp_raz"
+    cp "$1" "$work/prog/Ombrelin"
+    sox -n -r 44100 -c 2 -t wav "$work/prog/samp_povt/ruchey3" synth 5 sine 440 vol 0.5
 }
 write_settings() {  # write_settings FILE VALUE...
     local file=$1
