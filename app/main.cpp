@@ -100,8 +100,8 @@ int main(int argc, char** argv) {
     // tray menu's two items.
     NowPlaying nowPlaying(form.form);
     Mpris mpris(nowPlaying, QGuiApplication::desktopFileName());
-    mpris.onRaise = [&] { tray.onShowWindow(); };
-    mpris.onQuit = [&] { tray.onClose(); };
+    mpris.onRaise = [&] { presence.showWindow(); };
+    mpris.onQuit = [&] { presence.close(); };
     mpris.registerOnSessionBus();
 
     // A logout first asks the program to keep its data: the settings are saved then, and the
