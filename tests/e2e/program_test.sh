@@ -30,6 +30,7 @@ track $app_pid
 check "settings message shown first" wait_for 10 visible_window
 check "window not shown under the message" bash -c "! xdotool search --onlyvisible --name '^Ombrelin$' | xargs -r -n1 xdotool getwindowgeometry | grep -q 522x405"
 screenshot first-start-message
+check "the box before the window stands alone" transient_ok "$(message_box)"
 dismiss_box
 check "window shown at the design size" wait_for 10 main_window
 win=$(main_window)

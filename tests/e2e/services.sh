@@ -204,6 +204,14 @@ message_box() {  # the program's visible message box: wider than an icon, not th
             echo "$w"
     done | tail -1 | grep .
 }
+# A box owned by the given window, or by none: never by a window the window manager does not
+# know (Qt's hidden client leader, which a parentless dialog would point at).
+transient_ok() {  # transient_ok BOX [OWNER]
+    [ -n "$1" ] || return 1
+    local owner
+    owner=$(xprop -id "$1" WM_TRANSIENT_FOR 2>/dev/null | awk '/window id/ {print $NF}')
+    [ -z "$owner" ] || { [ -n "${2:-}" ] && [ "$((owner))" = "$(($2))" ]; }
+}
 dismiss_box() {
     local box
     box=$(message_box) || return 1

@@ -43,12 +43,6 @@ panel_windows() {
 new_panel_window() {  # new_panel_window BEFORE: the geometry of a window not in BEFORE
     comm -13 <(sort <<<"$1") <(sort <<<"$(panel_windows)") | awk '{print $2}' | head -1 | grep .
 }
-# A box owned by a window the window manager knows, or by none: never a hidden window.
-transient_ok() {  # transient_ok BOX
-    local owner
-    owner=$(xprop -id "$1" WM_TRANSIENT_FOR 2>/dev/null | awk '/window id/ {print $NF}')
-    [ -z "$owner" ] || [ "$((owner))" = "$((win))" ]
-}
 icon_x=14 icon_y=13  # the first icon on the panel
 
 # 1. LXQt's panel: the icon docks, a click and a double click each toggle the level once, the
@@ -137,7 +131,7 @@ xdotool windowminimize "$win"
 check "no tray: the refusal is shown" wait_for 5 has_box
 box=$(message_box)
 screenshot tray-none-box
-check "no tray: the box has a valid owner or none" transient_ok "${box:-0}"
+check "no tray: the box has a valid owner or none" transient_ok "${box:-0}" "$win"
 dismiss_box
 check "no tray: the window is minimised, not withdrawn" iconic "$win"
 xdotool windowactivate "$win"
@@ -159,7 +153,9 @@ sleep 0.5
 xdotool mousemove $icon_x $icon_y click 1
 check "late StatusNotifier host: a click mutes" wait_for 3 level_is 0
 kill -TERM $app_pid
+exit_code=
 check "late StatusNotifier host: SIGTERM ends the program" wait_for 10 ended $app_pid
+check "late StatusNotifier host: exit code 0" test "$exit_code" = 0
 kill "$panel_pid"
 wait_for 5 watcher_gone
 
