@@ -66,8 +66,23 @@ echo "$layout" >"$artifacts/tray-sni-menu-layout.txt"
 check "StatusNotifier: its items are the two of the menu" \
     bash -c "grep -q 'Показать окно настроек' <<<\"\$1\" && grep -q 'Закрыть' <<<\"\$1\"" _ "$layout"
 sleep 0.5  # the panel draws the icon
+# The icon as the panel draws it, away from the pointer, which would highlight it.
+icon_shot() {  # icon_shot NAME
+    xdotool mousemove 600 400
+    sleep 0.3
+    import -window root -crop 24x24+$((icon_x - 12))+$((icon_y - 12)) +repage "$artifacts/$1.png" 2>/dev/null
+}
+icon_shot tray-sni-icon-on
 xdotool mousemove $icon_x $icon_y click 1
 check "StatusNotifier: a click mutes" wait_for 3 level_is 0
+icon_shot tray-sni-icon-off
+# Image 0 is image 1 crossed in red: the panel shows the change at once.
+red=$(convert "$artifacts/tray-sni-icon-off.png" -fx 'r > 0.7 && g < 0.3 && b < 0.3' \
+    -format '%[fx:mean*w*h]' info: 2>/dev/null)
+red_before=$(convert "$artifacts/tray-sni-icon-on.png" -fx 'r > 0.7 && g < 0.3 && b < 0.3' \
+    -format '%[fx:mean*w*h]' info: 2>/dev/null)
+check "StatusNotifier: the icon turns crossed out ($red_before -> $red red pixels)" \
+    awk "BEGIN {exit !(${red:-0} >= 10 && ${red_before:-99} < 3)}"
 sleep 1
 xdotool mousemove $icon_x $icon_y click --repeat 2 --delay 80 1
 check "StatusNotifier: a double click turns the sound on once" wait_for 3 level_is 32500
