@@ -17,16 +17,19 @@
 namespace engine {
 namespace {
 
-// Four buffers of at least ~186 ms each (8192 frames at 44.1 kHz, more at higher rates): a source
-// holds three quarters of a second or more, so a feeder waking every 40 ms gets some eighteen
-// chances to refill before anything runs dry. Waking more often buys nothing but cost: every
-// wake-up is a context switch, which on a virtual machine costs more than the round's work
-// (with eight streams, a 10 ms period took about a sixth more client CPU than 40 ms). Whatever
-// the UI asks for that needs decoding at once wakes the feeder straight away.
+// Four buffers of half a second each (at least 8192 frames): a source holds two seconds. The
+// feeder sleeps until the stream closest to running dry has about a second left, then refills
+// every stream with a free buffer in the same round, so streams settle into a shared rhythm and
+// the whole soundscape costs about one wake-up a second. A second of reserve rides out a busy
+// machine. With nothing audible it sleeps until the UI asks for something. Whatever the UI asks
+// for that needs decoding at once wakes the feeder straight away.
 constexpr size_t kBufferCount = 4;
 constexpr size_t kMinFramesPerBuffer = 8192;
-constexpr auto kFeederPeriod = std::chrono::milliseconds(40);
+constexpr auto kRefillAhead = std::chrono::milliseconds(1000);
+constexpr auto kShortestSleep = std::chrono::milliseconds(10);
+constexpr auto kLongestAudibleSleep = std::chrono::seconds(1);  // how soon a lost server shows
 constexpr auto kReopenPeriod = std::chrono::seconds(1);
+constexpr auto kSleepUntilWoken = std::chrono::milliseconds::max();
 constexpr int kRenderBlock = 1024;
 
 // Handles are never reused within a process, whatever instance issued them, so a stale handle
@@ -45,11 +48,29 @@ ALint sourceInt(ALuint source, ALenum param) {
     return value;
 }
 
-// OpenAL Soft pins its PulseAudio stream to the sink it opened on, so switching the desktop's
-// output (to headphones, say) would leave the soundscape on the old device. Its "allow-moves"
-// setting lifts that; it is read from the extra configuration file named by ALSOFT_CONF, which a
-// user who set that variable keeps for themselves. Runs before the first device is opened.
-void letStreamsFollowTheDefaultOutput() {
+// The audio library's settings for a background player, read from the extra configuration file
+// named by ALSOFT_CONF (a user who set that variable keeps it for themselves):
+// - a soundscape needs no low latency, so the library mixes in large periods: each one is a
+//   wake-up of its mixer and of its sound-server thread. Two periods of 4096 frames keep about
+//   170-190 ms in the server, so a slider is still heard within a quarter of a second (gains act
+//   where the library mixes, so a change waits behind what is already mixed, nothing more);
+// - mix at the sound server's rate, so nothing is resampled twice;
+// - float output needs no dither; the limiter stays (see Device::open);
+// - OpenAL Soft pins its PulseAudio stream to the sink it opened on, so switching the desktop's
+//   output (to headphones, say) would leave the soundscape on the old device: allow-moves lifts
+//   that.
+constexpr const char* kLibraryConfig =
+    "[general]\n"
+    "period_size = 4096\n"
+    "periods = 2\n"
+    "dither = false\n"
+    "output-limiter = true\n"
+    "[pulse]\n"
+    "allow-moves = true\n"
+    "fix-rate = true\n";
+
+// Runs before the first device is opened.
+void writeLibraryConfig() {
     static bool done = false;
     if (done || std::getenv("ALSOFT_CONF")) return;
     done = true;
@@ -58,7 +79,7 @@ void letStreamsFollowTheDefaultOutput() {
     const std::string path = dir + "/ombrelin-" + std::to_string(getuid()) + "-openal.conf";
     std::FILE* f = std::fopen(path.c_str(), "w");
     if (!f) return;
-    const bool written = std::fputs("[pulse]\nallow-moves = true\n", f) >= 0;
+    const bool written = std::fputs(kLibraryConfig, f) >= 0;
     if (std::fclose(f) == 0 && written) setenv("ALSOFT_CONF", path.c_str(), 0);
 }
 
@@ -81,9 +102,13 @@ struct AlAudioLibrary::Device {
         // stops the rare moment when several loud layers meet (a thunder strike over songs and
         // insects) from clipping into a click. The loopback output of the tests does without it,
         // so that what they read back is exactly what the sources carried.
-        std::vector<ALCint> attribs = {ALC_FREQUENCY, static_cast<ALCint>(frequency),
-                                       ALC_OUTPUT_LIMITER_SOFT,
+        // The real output mixes at the rate of the sound server (no rate asked for: the library
+        // then takes the server's); the loopback renders at the rate the test asked for.
+        std::vector<ALCint> attribs = {ALC_OUTPUT_LIMITER_SOFT,
                                        output == Output::kLoopback ? ALC_FALSE : ALC_TRUE};
+        if (output == Output::kLoopback) {
+            attribs.insert(attribs.end(), {ALC_FREQUENCY, static_cast<ALCint>(frequency)});
+        }
         if (output == Output::kLoopback) {
             auto openLoopback = reinterpret_cast<LPALCLOOPBACKOPENDEVICESOFT>(
                 alcGetProcAddress(nullptr, "alcLoopbackOpenDeviceSOFT"));
@@ -98,7 +123,7 @@ struct AlAudioLibrary::Device {
                            {ALC_FORMAT_CHANNELS_SOFT, ALC_STEREO_SOFT, ALC_FORMAT_TYPE_SOFT,
                             ALC_FLOAT_SOFT, ALC_HRTF_SOFT, ALC_FALSE});
         } else {
-            letStreamsFollowTheDefaultOutput();
+            writeLibraryConfig();
             d->device = alcOpenDevice(nullptr);
             if (!d->device) return nullptr;
             if (alcIsExtensionPresent(d->device, "ALC_SOFT_pause_device") == ALC_TRUE) {
@@ -160,10 +185,12 @@ struct AlAudioLibrary::Stream {
     bool finished = false;       // a one-shot has played out
     bool rewindPending = false;  // the next decode starts from the first frame
     bool freed = false;
+    bool held = false;  // a loop at volume 0: its source is paused, so nothing is mixed or decoded
     uint64_t generation = 0;  // bumped whenever blocks decoded earlier no longer fit the queue
     ALuint source = 0;
     std::array<ALuint, kBufferCount> buffers{};
-    std::vector<ALuint> freeBuffers;  // buffers not in the source's queue
+    std::vector<ALuint> freeBuffers;                  // buffers not in the source's queue
+    std::array<size_t, kBufferCount> bufferFrames{};  // what each of `buffers` holds when queued
 
     std::unique_ptr<SoundFileReader> reader;
     std::array<std::vector<float>, kBufferCount> blocks;
@@ -237,7 +264,7 @@ Handle AlAudioLibrary::BASS_StreamCreateFile(const std::string& path, uint32_t f
     stream->loop = (flags & kSampleLoop) != 0;
     stream->sampleRate = stream->reader->sampleRate();
     stream->framesPerBuffer =
-        std::max(kMinFramesPerBuffer, static_cast<size_t>(stream->sampleRate) / 5);
+        std::max(kMinFramesPerBuffer, static_cast<size_t>(stream->sampleRate) / 2);
 
     // Decode the first blocks here, so that Play starts sound at once.
     Job first;
@@ -262,6 +289,12 @@ int AlAudioLibrary::BASS_ChannelSetAttribute(Handle h, uint32_t attrib, float va
     if (!s || attrib != kAttribVolume) return 0;
     s->gain = value >= 0.0f ? std::min(value, 1.0f) : 0.0f;  // NaN reads as silence
     alSourcef(s->source, AL_GAIN, s->gain);
+    if (!updateHold(*s)) return 1;
+    if (!s->held) {
+        if (m_device) m_device->setIdle(false);
+        startIfQueued(*s);
+    }
+    wakeFeeder();  // the feeder plans its sleep (and pauses the output) from what sounds
     return 1;
 }
 
@@ -274,12 +307,13 @@ int AlAudioLibrary::BASS_ChannelPlay(Handle h, int restart) {
             s->finished || (s->decoderDone && sourceInt(s->source, AL_SOURCE_STATE) == AL_STOPPED);
         if (restart || playedOut) requestRewind(*s);
         s->playing = true;
+        updateHold(*s);
         if (m_device) m_device->setIdle(false);
         reclaimProcessed(*s);
         startIfQueued(*s);
-        if (sourceInt(s->source, AL_SOURCE_STATE) == AL_PLAYING) return 1;
     }
-    wakeFeeder();  // nothing queued to play yet: have it decoded now, not on the next round
+    // Have anything missing decoded now, and let the feeder plan its sleep with this stream.
+    wakeFeeder();
     return 1;
 }
 
@@ -288,6 +322,7 @@ int AlAudioLibrary::BASS_ChannelStop(Handle h) {
     Stream* s = find(h);
     if (!s) return 0;
     s->playing = false;
+    s->held = false;
     // Paused, not stopped: the queue stays as it is, so a later Play resumes seamlessly.
     if (sourceInt(s->source, AL_SOURCE_STATE) == AL_PLAYING) alSourcePause(s->source);
     return 1;
@@ -323,6 +358,7 @@ int AlAudioLibrary::BASS_Stop() {
     for (auto& entry : m_streams) {
         Stream& s = *entry.second;
         s.playing = false;
+        s.held = false;
         if (sourceInt(s.source, AL_SOURCE_STATE) == AL_PLAYING) alSourcePause(s.source);
     }
     return 1;
@@ -382,31 +418,35 @@ void AlAudioLibrary::feederLoop() {
     std::unique_lock<std::mutex> wake(m_wakeMutex);
     while (!m_quit) {
         wake.unlock();
-        service();
+        const std::chrono::milliseconds sleep = service();
         wake.lock();
-        m_wake.wait_for(wake, kFeederPeriod, [this] { return m_quit || m_kick; });
+        const auto due = [this] { return m_quit || m_kick; };
+        if (sleep == kSleepUntilWoken) {
+            m_wake.wait(wake, due);
+        } else {
+            m_wake.wait_for(wake, sleep, due);
+        }
         m_kick = false;
     }
 }
 
 // One round of the feeder: take back played buffers, decode the next blocks without holding the
-// lock, then queue them and restart any source that ran dry.
-void AlAudioLibrary::service() {
-    if (!restoreLostDevice()) return;
+// lock, then queue them and restart any source that ran dry. Returns how long the feeder may
+// sleep before the next round is needed.
+std::chrono::milliseconds AlAudioLibrary::service() {
+    if (!restoreLostDevice()) return kReopenPeriod;
     m_jobs.clear();
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (!m_device) return;
+        if (!m_device) return kSleepUntilWoken;
         m_device->makeCurrent();
         bool audible = false;
         for (auto& entry : m_streams) {
             Stream& s = *entry.second;
             if (!s.source) continue;
-            audible =
-                audible || (s.playing && !s.finished &&
-                            !(s.decoderDone && sourceInt(s.source, AL_SOURCE_STATE) == AL_STOPPED));
+            audible = audible || sounds(s);
             reclaimProcessed(s);
-            if (s.freeBuffers.empty() || (s.decoderDone && !s.rewindPending)) continue;
+            if (s.held || s.freeBuffers.empty() || (s.decoderDone && !s.rewindPending)) continue;
             Job job;
             job.stream = entry.second;
             job.generation = s.generation;
@@ -416,20 +456,68 @@ void AlAudioLibrary::service() {
             m_jobs.push_back(std::move(job));
         }
         m_device->setIdle(!audible);
+        if (m_jobs.empty()) return nextRound();
     }
-    if (m_jobs.empty()) return;
     for (Job& job : m_jobs) job.decode();
+    std::chrono::milliseconds sleep = kSleepUntilWoken;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (!m_device) return;
+        if (!m_device) return kSleepUntilWoken;
         m_device->makeCurrent();
         for (Job& job : m_jobs) {
             Stream& s = *job.stream;
             if (s.freed || s.generation != job.generation) continue;
             queueDecoded(s, job);
         }
+        sleep = nextRound();
     }
     m_jobs.clear();  // drops the feeder's hold on freed streams here, not on the next round
+    return sleep;
+}
+
+bool AlAudioLibrary::sounds(Stream& s) {
+    return s.playing && !s.held && !s.finished &&
+           !(s.decoderDone && sourceInt(s.source, AL_SOURCE_STATE) == AL_STOPPED);
+}
+
+// How long until a stream that sounds gets down to its last second of queued audio (or, for a
+// one-shot whose last block is queued, until it has played out, so the output can be paused).
+// Nothing sounding: sleep until the UI asks for something. Called with the lock held.
+std::chrono::milliseconds AlAudioLibrary::nextRound() {
+    using std::chrono::milliseconds;
+    milliseconds sleep = kSleepUntilWoken;
+    for (auto& entry : m_streams) {
+        Stream& s = *entry.second;
+        if (!s.source || !sounds(s)) continue;
+        size_t queued = 0;
+        for (size_t i = 0; i < kBufferCount; ++i) {
+            if (std::find(s.freeBuffers.begin(), s.freeBuffers.end(), s.buffers[i]) ==
+                s.freeBuffers.end()) {
+                queued += s.bufferFrames[i];
+            }
+        }
+        const size_t played =
+            static_cast<size_t>(std::max(sourceInt(s.source, AL_SAMPLE_OFFSET), 0));
+        const size_t left = queued > played ? queued - played : 0;
+        const milliseconds leftTime(static_cast<int64_t>(left) * 1000 / std::max(s.sampleRate, 1));
+        const milliseconds wait =
+            s.decoderDone ? leftTime + kShortestSleep : leftTime - kRefillAhead;
+        sleep = std::min(sleep, std::max(wait, milliseconds(kShortestSleep)));
+    }
+    return sleep == kSleepUntilWoken ? sleep : std::min(sleep, milliseconds(kLongestAudibleSleep));
+}
+
+// Pauses a loop whose volume is 0 and resumes it when it is heard again: a silent layer costs no
+// mixing and no decoding, and it carries on seamlessly from where it was. One-shots keep playing
+// unheard, so that they still end in their time. Returns true when the hold changed.
+bool AlAudioLibrary::updateHold(Stream& s) {
+    const bool hold = s.loop && s.playing && s.gain <= 0.0f;
+    if (hold == s.held) return false;
+    s.held = hold;
+    if (hold && s.source && sourceInt(s.source, AL_SOURCE_STATE) == AL_PLAYING) {
+        alSourcePause(s.source);
+    }
+    return true;
 }
 
 // True when the output is usable. When the sound server has gone, tries to open the output
@@ -477,7 +565,7 @@ void AlAudioLibrary::reclaimProcessed(Stream& s) {
 // has taken played buffers out of the queue before queueing new ones: a stopped source would
 // play its whole queue again, and counts everything in it as played, new buffers too.
 void AlAudioLibrary::startIfQueued(Stream& s) {
-    if (!s.source || sourceInt(s.source, AL_SOURCE_STATE) == AL_PLAYING) return;
+    if (!s.source || s.held || sourceInt(s.source, AL_SOURCE_STATE) == AL_PLAYING) return;
     if (sourceInt(s.source, AL_BUFFERS_QUEUED) > 0) alSourcePlay(s.source);
 }
 
@@ -538,6 +626,8 @@ void AlAudioLibrary::queueDecoded(Stream& s, const Job& job) {
         s.freeBuffers.pop_back();
         alBufferData(buffer, AL_FORMAT_STEREO_FLOAT32, s.blocks[i].data(),
                      static_cast<ALsizei>(job.frames[i] * 2 * sizeof(float)), s.sampleRate);
+        s.bufferFrames[static_cast<size_t>(std::find(s.buffers.begin(), s.buffers.end(), buffer) -
+                                           s.buffers.begin())] = job.frames[i];
         alSourceQueueBuffers(s.source, 1, &buffer);
     }
     if (job.reachedEnd) s.decoderDone = true;

@@ -66,7 +66,10 @@ private:
 
     void feederLoop();
     void wakeFeeder();
-    void service();
+    std::chrono::milliseconds service();
+    std::chrono::milliseconds nextRound();
+    static bool sounds(Stream& s);
+    static bool updateHold(Stream& s);
     bool restoreLostDevice();
     void reclaimProcessed(Stream& s);
     void startIfQueued(Stream& s);

@@ -326,6 +326,32 @@ TEST_F(LoopbackTest, StopThenPlayResumesAndRestartRewinds) {
               "");
 }
 
+// A loop at volume 0 is held (nothing mixed or decoded for it), so raising the volume carries on
+// from the sample it was at, as Stop and Play do. A one-shot at volume 0 keeps its time: it
+// still ends when it would have.
+TEST_F(LoopbackTest, SilentLoopWaitsWhereItWasAndSilentOneShotStillEnds) {
+    const Handle loop = lib.BASS_StreamCreateFile(loopFile(), kSampleLoop);
+    ASSERT_NE(lib.BASS_ChannelPlay(loop, 0), 0);
+    lib.renderFrames(5000);
+    ASSERT_NE(lib.BASS_ChannelSetAttribute(loop, kAttribVolume, 0.0f), 0);
+    EXPECT_NE(lib.BASS_ChannelIsActive(loop), 0u) << "a silent loop still plays";
+    EXPECT_TRUE(silent(lib.renderFrames(30000), 0, 60000));
+    ASSERT_NE(lib.BASS_ChannelSetAttribute(loop, kAttribVolume, 1.0f), 0);
+    const std::vector<float> resumed = lib.renderFrames(20000);
+    EXPECT_EQ(
+        firstMismatch(resumed, 0, resumed.size(), [&](size_t i) { return loopAt(i + 2 * 5000); }),
+        "");
+    lib.BASS_StreamFree(loop);
+
+    const std::string once =
+        writeRecording(dir, "once", {SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, kRate, 20000});
+    const Handle h = lib.BASS_StreamCreateFile(once, 0);
+    ASSERT_NE(lib.BASS_ChannelSetAttribute(h, kAttribVolume, 0.0f), 0);
+    ASSERT_NE(lib.BASS_ChannelPlay(h, 0), 0);
+    EXPECT_TRUE(silent(lib.renderFrames(20000 + 4096), 0, 2 * (20000 + 4096)));
+    EXPECT_EQ(lib.BASS_ChannelIsActive(h), 0u) << "a silent one-shot ends in its time";
+}
+
 TEST_F(LoopbackTest, StopAllAndFreeAllEndEveryStream) {
     const std::string path = loopFile();
     const Handle a = lib.BASS_StreamCreateFile(path, kSampleLoop);
