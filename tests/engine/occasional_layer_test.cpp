@@ -107,8 +107,18 @@ TEST_F(OccasionalLayers, SwitchingOffSilencesAtOnceAndOnCountsFromZero) {
     h.f().chk9.setChecked(false);
     EXPECT_FALSE(h.e().isActive(h.e().insectsChannel));
     EXPECT_FALSE(h.f().Timer1.enabled());
+
+    // Off after 30 s of counted silence (the longest class, so nothing has started yet): the
+    // fresh wait after switching on again is counted from zero, not from those 30 s.
+    h.f().cbb1.setItemIndex(4);
+    h.f().chk9.setChecked(true);
+    seconds(30);
+    ASSERT_EQ(h.app->insects().elapsedMs, 30000);
+    h.f().chk9.setChecked(false);
     h.f().chk9.setChecked(true);
     EXPECT_EQ(h.app->insects().elapsedMs, 0);
+    size_t opened = h.audio.opened.size();
+    EXPECT_EQ(secondsToNextStart(opened), h.app->insects().waitMs / 1000);
 }
 
 TEST_F(OccasionalLayers, MissingRecordingUsesItsTurnAndCountsOn) {
@@ -128,13 +138,36 @@ TEST_F(OccasionalLayers, MissingRecordingUsesItsTurnAndCountsOn) {
 }
 
 TEST_F(OccasionalLayers, SliderActsOnThePlayingRecordingAndTheNextOne) {
-    h.audio.defaultLengthMs = 60000;
-    h.f().cbb2.setItemIndex(0);
-    h.f().chk6.setChecked(true);
-    seconds(7);
-    const engine::Handle playing = h.e().extraBirdsChannel;
-    h.f().trckbr7.setPosition(16);
-    EXPECT_FLOAT_EQ(h.audio.volumeOf(playing), 0.8f);
+    struct Layer {
+        const char* name;
+        form::CheckBox& sw;
+        form::ComboBox& classes;
+        form::TrackBar& slider;
+        engine::Handle& slot;
+    };
+    const Layer layers[] = {
+        {"insects", h.f().chk9, h.f().cbb1, h.f().trckbr10, h.e().insectsChannel},
+        {"extra birds", h.f().chk6, h.f().cbb2, h.f().trckbr7, h.e().extraBirdsChannel},
+    };
+    h.audio.defaultLengthMs = 10000;
+    for (const Layer& l : layers) {
+        SCOPED_TRACE(l.name);
+        l.classes.setItemIndex(0);
+        l.sw.setChecked(true);
+        size_t opened = h.audio.opened.size();
+        ASSERT_GT(secondsToNextStart(opened), 0);
+        const engine::Handle playing = l.slot;
+        l.slider.setPosition(16);
+        EXPECT_FLOAT_EQ(h.audio.volumeOf(playing), 0.8f) << "the playing one, at once";
+        EXPECT_TRUE(h.e().isActive(playing)) << "not restarted";
+        seconds(10);  // it has ended; the next has not started yet
+        ASSERT_FALSE(h.e().isActive(playing));
+        l.slider.setPosition(4);
+        ASSERT_GT(secondsToNextStart(opened), 0);
+        EXPECT_NE(l.slot, playing);
+        EXPECT_FLOAT_EQ(h.audio.volumeOf(l.slot), 0.2f) << "the next one, at the new level";
+        l.sw.setChecked(false);
+    }
 }
 
 TEST_F(OccasionalLayers, ExactDrawsFromAFreshGenerator) {
