@@ -19,9 +19,8 @@ protected:
         h.f().chk7.setChecked(true);
         seconds(1);  // songbird voice A sings
     }
-    float expected(int factor, int position) {
-        return static_cast<float>(factor * ((position / 20.0) / 30.0));
-    }
+    // A fade level: steps/30 of a slider's full volume (position/20), to float precision.
+    static double level(int steps, int position) { return steps / 30.0 * position / 20.0; }
     float rainVolume() { return h.audio.volumeOf(h.e().rainChannel); }
     float songVolume() { return h.audio.volumeOf(h.e().songChannelA); }
     bool locked() {
@@ -48,25 +47,25 @@ TEST_F(Rain, TwelveMinuteFadeInAndOutStepByStep) {
     EXPECT_EQ(rainVolume(), 0.0f);
     EXPECT_EQ(h.f().btn1.caption(), kIdle) << "the caption changes at the first step";
 
-    struct Step {
-        int second;
-        int rainFactor, songFactor;
-        std::string caption;
-    };
-    const Step fadeIn[] = {
-        {1, 1, 29, "29"}, {2, 2, 28, "28"}, {17, 17, 13, "13"}, {30, 30, 0, "0"}};
-    int at = 0;
-    for (const Step& s : fadeIn) {
-        seconds(s.second - at);
-        at = s.second;
-        EXPECT_EQ(rainVolume(), expected(s.rainFactor, 12)) << s.second;
-        EXPECT_EQ(songVolume(), expected(s.songFactor, 8)) << s.second;
-        EXPECT_EQ(h.f().btn1.caption(), s.caption);
+    // Each second the rain rises and the songbirds fall by a thirtieth of their slider's level;
+    // the fade ends exactly at the rain slider's level with the songbirds silent.
+    float rainBefore = 0.0f, songBefore = 0.4f;
+    for (int k = 1; k <= 30; ++k) {
+        SCOPED_TRACE(k);
+        seconds(1);
+        EXPECT_GT(rainVolume(), rainBefore);
+        EXPECT_LT(songVolume(), songBefore);
+        EXPECT_NEAR(rainVolume(), level(k, 12), 1e-6);
+        EXPECT_NEAR(songVolume(), level(30 - k, 8), 1e-6);
+        rainBefore = rainVolume();
+        songBefore = songVolume();
+        EXPECT_EQ(h.f().btn1.caption(), std::to_string(30 - k));
         EXPECT_FALSE(h.f().btn1.enabled());
         EXPECT_FALSE(h.f().trckbr9.enabled());
         EXPECT_TRUE(locked());
     }
-    EXPECT_EQ(rainVolume(), 0.6f);
+    EXPECT_FLOAT_EQ(rainVolume(), 0.6f);
+    EXPECT_EQ(songVolume(), 0.0f);
     seconds(1);  // step 31
     EXPECT_EQ(h.f().btn1.caption(), kSteady);
     EXPECT_TRUE(h.f().btn1.enabled());
@@ -79,12 +78,12 @@ TEST_F(Rain, TwelveMinuteFadeInAndOutStepByStep) {
     EXPECT_EQ(h.f().btn1.caption(), kSteady);
     seconds(1);
     EXPECT_EQ(h.f().btn1.caption(), "29");
-    EXPECT_EQ(rainVolume(), expected(29, 12));
-    EXPECT_EQ(songVolume(), expected(1, 8));
+    EXPECT_NEAR(rainVolume(), level(29, 12), 1e-6);
+    EXPECT_NEAR(songVolume(), level(1, 8), 1e-6);
     seconds(28);
     EXPECT_EQ(h.f().btn1.caption(), "1");
     seconds(1);
-    EXPECT_EQ(songVolume(), 0.4f);
+    EXPECT_FLOAT_EQ(songVolume(), 0.4f);
     EXPECT_FALSE(h.e().isActive(h.e().rainChannel));
     EXPECT_FALSE(h.f().tmr4.enabled());
     expectUnlocked();
@@ -162,9 +161,9 @@ TEST_F(Rain, MissingRainFadesInAndOutTogether) {
     h.f().btn1.click();
     seconds(1);
     EXPECT_EQ(h.f().btn1.caption(), "29");
-    EXPECT_EQ(songVolume(), expected(1, 8)) << "the fade-out's songbird level prevails";
+    EXPECT_NEAR(songVolume(), level(1, 8), 1e-6) << "the fade-out's songbird level prevails";
     seconds(1);
-    EXPECT_EQ(songVolume(), expected(2, 8));
+    EXPECT_NEAR(songVolume(), level(2, 8), 1e-6);
     seconds(28);
     expectUnlocked();
     EXPECT_EQ(songVolume(), 0.4f);
@@ -253,6 +252,9 @@ TEST_F(Rain, EveryChangeOfSwitchThunderOrModeEndsAnEpisodeAtOnce) {
         SCOPED_TRACE(c.what);
         h.f().chk7.setChecked(true);
         h.f().rb7.setChecked(true);
+        seconds(300);  // three rain-free scheduler ticks counted (the earliest due is the 6th)
+        const int counted = h.app->rain().rainTicks;
+        ASSERT_GT(counted, 0);
         h.f().btn1.click();
         seconds(12);
         ASSERT_TRUE(locked());
@@ -263,7 +265,8 @@ TEST_F(Rain, EveryChangeOfSwitchThunderOrModeEndsAnEpisodeAtOnce) {
         expectUnlocked();
         EXPECT_FALSE(h.f().tmr4.enabled());
         EXPECT_EQ(h.f().tmr3.enabled(), c.switchOn);
-        EXPECT_EQ(h.app->rain().rainTicks, 0);
+        // Switching on or changing thunder or mode counts afresh; switching off keeps the count.
+        EXPECT_EQ(h.app->rain().rainTicks, c.switchOn ? 0 : counted);
         h.f().chk8.setChecked(false);
     }
 }
@@ -285,19 +288,30 @@ TEST_F(Rain, SchedulerCountsOnlyRainFreeTicks) {
     const int due = h.app->rain().rainDueTicks;
     ASSERT_GE(due, 6);
     ASSERT_LE(due, 17);
+    engine::Random r;  // nothing else draws until the due tick (the song lasts an hour)
+    r.randSeed = h.e().rng.randSeed;
     seconds(100 * due - 1);
     EXPECT_EQ(h.f().btn1.caption(), kIdle);
-    seconds(1);  // the due tick presses the button
+    seconds(1);  // the due tick presses the button and draws the next due count
     EXPECT_EQ(h.app->rain().rainTicks, 0);
     EXPECT_TRUE(h.e().isActive(h.e().rainChannel));
     const int next = h.app->rain().rainDueTicks;
+    EXPECT_EQ(next, r.randomRange(6, 18)) << "a fresh draw from the class";
     // The whole twelve-minute recording holds the count.
     seconds(3000);
     EXPECT_EQ(h.app->rain().rainTicks, 0);
     h.audio.lengthMs["dogd2"] = 0;  // the recording ends now
     seconds(100);
     EXPECT_EQ(h.app->rain().rainTicks, 1);
-    (void)next;
+    // The next rain comes on the next-th counted tick.
+    ASSERT_EQ(h.f().btn1.caption(), kIdle) << "the first episode has ended and been released";
+    h.audio.lengthMs.erase("dogd2");
+    seconds(100 * (next - 2));
+    EXPECT_EQ(h.app->rain().rainTicks, next - 1);
+    EXPECT_FALSE(h.e().isActive(h.e().rainChannel));
+    seconds(100);
+    EXPECT_TRUE(h.e().isActive(h.e().rainChannel));
+    EXPECT_EQ(h.app->rain().rainTicks, 0);
 }
 
 TEST_F(Rain, LowerClassFiresAtTheNextCountedTick) {
