@@ -1,5 +1,10 @@
 // Start-up and close of the window logic over fakes.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 #include "app/single_instance.h"
 #include "engine/random.h"
@@ -122,7 +127,12 @@ TEST(Close, SavesFirstThenFreesEverySlotInOrder) {
     h.audio.clearCalls();
     h.e().songChannelA = 7;
     h.e().songChannelB = 8;
+    std::vector<std::string> savedWhenCalled;  // the file's contents at each library call
+    h.audio.onCall = [&](const std::string&) { savedWhenCalled.push_back(h.readSettings()); };
     h.app->FormCloseQuery();
+    ASSERT_FALSE(savedWhenCalled.empty());
+    EXPECT_EQ(savedWhenCalled.front().substr(0, 9), "1\r\n5\r\n1\r\n")
+        << "saved before the library is stopped";
     EXPECT_EQ(h.audio.calls, (Calls{"stopall", "free 1", "free 2", "free 8", "free 7", "free 0",
                                     "free 0", "free 0", "free 0", "freeall"}));
     EXPECT_EQ(h.readSettings().substr(0, 9), "1\r\n5\r\n1\r\n");
@@ -141,6 +151,51 @@ TEST(SingleInstance, SecondHolderIsRefusedUntilTheFirstEnds) {
     }
     SingleInstance third("999");
     EXPECT_TRUE(third.acquire());
+    struct stat st {};
+    ASSERT_EQ(stat(third.lockPath().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0022, 0u) << "nobody else may write the lock file";
+}
+
+// Without a runtime folder, or with one where no lock can be made, a start still never lets
+// two instances run at once; where a lock can be made the first start gets it.
+TEST(SingleInstance, WithoutAUsableRuntimeFolderOnlyOneRuns) {
+    const char* saved = std::getenv("XDG_RUNTIME_DIR");
+    const std::string savedValue = saved ? saved : "";
+    char dir[] = "/tmp/ombrelin-lock-XXXXXX";
+    ASSERT_TRUE(mkdtemp(dir));
+    const std::string notAFolder = std::string(dir) + "/file";
+    std::ofstream(notAFolder) << "x";
+    struct Case {
+        const char* what;
+        const char* runtime;  // nullptr: unset
+        bool firstRuns;
+    };
+    const Case cases[] = {{"unset", nullptr, true},
+                          {"empty", "", true},
+                          {"not a folder", notAFolder.c_str(), false},
+                          {"missing", "/nonexistent/ombrelin-runtime", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.runtime)
+            setenv("XDG_RUNTIME_DIR", c.runtime, 1);
+        else
+            unsetenv("XDG_RUNTIME_DIR");
+        SingleInstance first("999");
+        SingleInstance second("999");
+        const bool firstHolds = first.acquire();
+        if (c.firstRuns) {
+            EXPECT_TRUE(firstHolds);
+            struct stat st {};
+            ASSERT_EQ(stat(first.lockPath().c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 0022, 0u) << "nobody else may write the lock file";
+        }
+        EXPECT_FALSE(firstHolds && second.acquire()) << "two instances hold the lock";
+    }
+    if (saved)
+        setenv("XDG_RUNTIME_DIR", savedValue.c_str(), 1);
+    else
+        unsetenv("XDG_RUNTIME_DIR");
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

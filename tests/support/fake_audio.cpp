@@ -17,19 +17,19 @@ std::string formatVolume(float v) {
 }  // namespace
 
 uint32_t FakeAudio::BASS_GetVersion() {
-    calls.push_back("version");
+    record("version");
     return version;
 }
 
 int FakeAudio::BASS_Init(int device, uint32_t freq, uint32_t, void*) {
-    calls.push_back("init " + std::to_string(device) + " " + std::to_string(freq));
+    record("init " + std::to_string(device) + " " + std::to_string(freq));
     m_initialised = initResult != 0;
     return initResult;
 }
 
 engine::Handle FakeAudio::BASS_StreamCreateFile(const std::string& path, uint32_t flags) {
     const std::string name = fileName(path);
-    calls.push_back("create " + name + " " + std::to_string(flags));
+    record("create " + name + " " + std::to_string(flags));
     if (!m_initialised || missing.count(name)) return 0;
     const engine::Handle h = m_next++;
     Stream s;
@@ -42,7 +42,7 @@ engine::Handle FakeAudio::BASS_StreamCreateFile(const std::string& path, uint32_
 }
 
 int FakeAudio::BASS_ChannelSetAttribute(engine::Handle h, uint32_t attrib, float value) {
-    calls.push_back("vol " + std::to_string(h) + " " + formatVolume(value));
+    record("vol " + std::to_string(h) + " " + formatVolume(value));
     auto it = m_streams.find(h);
     if (it == m_streams.end() || attrib != engine::kAttribVolume) return 0;
     it->second.volume = value;
@@ -51,7 +51,7 @@ int FakeAudio::BASS_ChannelSetAttribute(engine::Handle h, uint32_t attrib, float
 }
 
 int FakeAudio::BASS_ChannelPlay(engine::Handle h, int) {
-    calls.push_back("play " + std::to_string(h));
+    record("play " + std::to_string(h));
     auto it = m_streams.find(h);
     if (it == m_streams.end()) return 0;
     if (!it->second.playing) {
@@ -62,7 +62,7 @@ int FakeAudio::BASS_ChannelPlay(engine::Handle h, int) {
 }
 
 int FakeAudio::BASS_ChannelStop(engine::Handle h) {
-    calls.push_back("stop " + std::to_string(h));
+    record("stop " + std::to_string(h));
     auto it = m_streams.find(h);
     if (it == m_streams.end()) return 0;
     it->second.playing = false;
@@ -70,7 +70,7 @@ int FakeAudio::BASS_ChannelStop(engine::Handle h) {
 }
 
 int FakeAudio::BASS_StreamFree(engine::Handle h) {
-    calls.push_back("free " + std::to_string(h));
+    record("free " + std::to_string(h));
     return m_streams.erase(h) ? 1 : 0;
 }
 
@@ -85,16 +85,21 @@ uint32_t FakeAudio::BASS_ChannelIsActive(engine::Handle h) {
 }
 
 int FakeAudio::BASS_Stop() {
-    calls.push_back("stopall");
+    record("stopall");
     for (auto& [h, s] : m_streams) s.playing = false;
     return 1;
 }
 
 int FakeAudio::BASS_Free() {
-    calls.push_back("freeall");
+    record("freeall");
     m_streams.clear();
     m_initialised = false;
     return 1;
+}
+
+void FakeAudio::record(std::string call) {
+    calls.push_back(std::move(call));
+    if (onCall) onCall(calls.back());
 }
 
 float FakeAudio::volumeOf(engine::Handle h) const {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -51,8 +52,11 @@ public:
     }
     // Only the calls since the last clearCalls().
     void clearCalls() { calls.clear(); }
+    // Runs on every call as it is recorded, to observe what else has happened by then.
+    std::function<void(const std::string& call)> onCall;
 
 private:
+    void record(std::string call);
     struct Stream {
         std::string name;
         bool loop = false;
