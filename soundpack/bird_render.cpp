@@ -8,78 +8,57 @@
 
 namespace soundpack {
 
-std::vector<float> renderNotes(const std::vector<Note>& notes, Rng& rng, double tail) {
-    double end = 0;
-    for (const Note& n : notes) end = std::max(end, n.t + n.dur);
-    std::vector<float> out(frames(end + tail), 0.0f);
-    for (const Note& n : notes) {
-        const long start = static_cast<long>(std::lround(std::max(0.0, n.t) * kRate));
-        const size_t len = frames(n.dur);
-        if (len < 4) continue;
-        // Log-frequency curve: the parabola through start, middle and end.
-        const double a = std::log2(n.f0), m = std::log2(n.fm), b = std::log2(n.f1);
-        const double c1 = 4 * m - 3 * a - b, c2 = 2 * (a + b) - 4 * m;
-        const double vibHz = rng.range(4, 9), vibPhase = rng.range(0, kTwoPi);
-        const double loud = std::clamp(n.amp, 0.0, 1.0);
-        const double h2 = n.h2 * (0.6 + 0.8 * loud), h3 = n.h3 * (0.5 + loud);
-        OnePole breathLp(350.0);
-        double phase = rng.range(0, kTwoPi);
-        const double att = std::max(n.attack, 1e-3), rel = std::max(n.release, 1e-3);
-        for (size_t i = 0; i < len; ++i) {
-            const double u = static_cast<double>(i) / static_cast<double>(len);
-            const double ts = static_cast<double>(i) / kRate;
-            double f = std::exp2(a + c1 * u + c2 * u * u);
-            f *= 1.0 + 0.01 * std::sin(kTwoPi * vibHz * ts + vibPhase);
-            if (n.warble > 0) f *= 1.0 + n.warble * std::sin(kTwoPi * n.warbleHz * ts);
-            phase += kTwoPi * f / kRate;
-            if (phase > kTwoPi) phase -= kTwoPi;
-            double env = 1.0;
-            if (u < att) env = 0.5 - 0.5 * std::cos(kPi * u / att);
-            if (u > 1.0 - rel) env *= 0.5 - 0.5 * std::cos(kPi * (1.0 - u) / rel);
-            if (n.buzz > 0) env *= 1.0 - n.buzz * (0.5 + 0.5 * std::cos(kTwoPi * n.buzzHz * ts));
-            double v = std::sin(phase);
-            if (2 * f < 20000) v += h2 * std::sin(2 * phase);
-            if (3 * f < 20000) v += h3 * std::sin(3 * phase);
-            if (n.rich > 0) {
-                for (int k = 4; k <= 12 && k * f < 19000; ++k)
-                    v += n.rich / k * std::sin(k * phase);
-            }
-            // Breath: low-passed noise shifted up to the tone's pitch.
-            v += n.noise * 6.0 * breathLp.lowpass(whiteNoise(rng)) * std::sin(phase * 1.003 + 1.0);
-            out[start + i] = static_cast<float>(out[start + i] + env * n.amp * v);
-        }
-    }
-    return out;
+const Voice& raspVoice() {
+    static const Voice v = [] {
+        Voice r;
+        r.tracheaCm = 9.0;  // a long corvid trachea: formants about 1 kHz apart
+        r.reflection = 0.55;
+        r.cavityQ = 1.2;
+        r.throughBeak = 0.5;
+        r.secondSide = 0.9;
+        r.detune = 1.37;
+        r.coupling = 0.6;
+        return r;
+    }();
+    return v;
 }
 
 Stereo placeInForest(const std::vector<float>& dry, double distance, double pan, double rt60,
                      uint64_t seed) {
-    const double lead = 0.03, tail = std::min(1.2, rt60 * 0.6);
+    // The tail lasts until the reverberation has died away, so the file never stops dead.
+    const double lead = 0.03, tail = std::min(1.5, rt60);
     Stereo out(frames(lead) + dry.size() + frames(tail));
     std::vector<float> x = dry;
+    // Air absorbs the highs more the farther the bird: a shelf above 6 kHz and a gentle top.
     Biquad air = Biquad::highShelf(6000, -std::min(20.0, 0.08 * distance));
     air.run(x);
+    Biquad top = Biquad::lowpass(std::max(9000.0, 18000.0 - 300.0 * distance), 0.6);
+    top.run(x);
     const double direct = 10.0 / std::max(distance, 1.0);
     addMono(out, static_cast<long>(frames(lead)), x, direct, pan, false);
     Stereo send(out.size());
     addMono(send, static_cast<long>(frames(lead)), x, 1.0, pan * 0.5, false);
-    Reverb rev(rt60, 4500, 1.0, seed);
+    // The forest's diffuse reverberation: the same from every distance, so the farther the
+    // bird, the more of what reaches the listener is reverb.
+    Reverb rev(rt60, 6000, 1.0, seed);
     const Stereo wet = rev.run(send);
-    out.mix(wet, 0.12);
+    out.mix(wet, 0.16);
     return out;
 }
 
 Stereo renderSong(int species, Rng& rng) {
     Rng shape = rng.fork(1);
     const std::vector<Note> notes = songSpecies(speciesOfFile(species)).build(shape);
-    const std::vector<float> dry = renderNotes(notes, shape);
-    return placeInForest(dry, rng.range(8, 20), rng.range(-0.6, 0.6), 1.1, rng.next());
+    const std::vector<float> dry = sing(notes, songbirdVoice(), shape);
+    return placeInForest(dry, rng.range(8, 20), rng.range(-0.6, 0.6), 1.2, rng.next());
 }
 
 Stereo renderCall(int index, Rng& rng) {
     Rng shape = rng.fork(2);
     const CallKind& k = callKind(callOfFile(index));
-    const std::vector<float> dry = k.build ? renderNotes(k.build(shape), shape) : k.dry(shape);
+    const std::vector<float> dry =
+        k.build ? sing(k.build(shape), k.rasp ? raspVoice() : songbirdVoice(), shape)
+                : k.dry(shape);
     const double distance =
         k.distanceHi > k.distanceLo ? rng.range(k.distanceLo, k.distanceHi) : k.distanceLo;
     return placeInForest(dry, distance, rng.range(-0.7, 0.7), k.rt60, rng.next());
@@ -107,7 +86,8 @@ Stereo renderChorus(int morning, size_t loopFrames, size_t extra, Rng& rng) {
         Biquad airTemplate = Biquad::highShelf(5000, -std::min(22.0, 0.09 * distance));
         double t = bird.range(0, pause);
         while (t < loopSec) {
-            std::vector<float> song = renderNotes(songSpecies(species[b]).build(bird), bird);
+            std::vector<float> song =
+                sing(songSpecies(species[b]).build(bird), songbirdVoice(), bird);
             Biquad air = airTemplate;
             air.run(song);
             const long at = static_cast<long>(frames(t));
@@ -120,7 +100,7 @@ Stereo renderChorus(int morning, size_t loopFrames, size_t extra, Rng& rng) {
     const NoteBuilder farCall = callKind(morning == 1 ? Call::WoodPigeon : Call::Cuckoo).build;
     Rng calls = rng.fork(300);
     for (double t = calls.range(5, 20); t < loopSec; t += calls.range(25, 45)) {
-        std::vector<float> c = renderNotes(farCall(calls), calls);
+        std::vector<float> c = sing(farCall(calls), songbirdVoice(), calls);
         addMono(direct, static_cast<long>(frames(t)), c, 0.08, calls.range(-0.8, 0.8), true);
         addMono(send, static_cast<long>(frames(t)), c, 0.08, 0.0, true);
     }

@@ -25,12 +25,12 @@ Note tone(double t, double dur, double f0, double fm, double f1, double amp) {
 }
 
 Note jitter(Note n, Rng& rng) {
-    const double p = 1.0 + 0.02 * rng.range(-1, 1);
+    const double p = 1.0 + 0.025 * rng.range(-1, 1);
     n.f0 *= p * (1.0 + 0.005 * rng.range(-1, 1));
     n.fm *= p * (1.0 + 0.005 * rng.range(-1, 1));
     n.f1 *= p * (1.0 + 0.005 * rng.range(-1, 1));
-    n.amp *= dbToGain(rng.range(-1, 1));
-    n.dur *= 1.0 + 0.05 * rng.range(-1, 1);
+    n.amp *= dbToGain(1.5 * rng.range(-1, 1));
+    n.dur *= 1.0 + 0.06 * rng.range(-1, 1);
     return n;
 }
 
@@ -155,16 +155,16 @@ std::vector<Note> skylark(Rng& rng) {
         if (kind == 0) {  // short trill
             Note n = randomSyllable(rng, 2400, 7500, 0.03, 0.045);
             const int reps = rng.integer(3, 7);
-            for (int r = 0; r < reps; ++r) t = put(s, rng, n, t, n.dur + 0.025);
+            for (int r = 0; r < reps; ++r) t = put(s, rng, n, t, n.dur + 0.015);
         } else if (kind == 1) {  // warbled note
             Note n = randomSyllable(rng, 2500, 6000, 0.08, 0.14);
             n.warbleHz = rng.range(25, 45);
             n.warble = 0.04;
-            t = put(s, rng, n, t, n.dur + rng.range(0.02, 0.04));
+            t = put(s, rng, n, t, n.dur + rng.range(0.012, 0.025));
         } else {
             Note n = randomSyllable(rng, 2200, 7000, 0.04, 0.08);
             if (rng.chance(0.4)) n = buzzy(n, rng.range(100, 180), 0.5);
-            t = put(s, rng, n, t, n.dur + rng.range(0.02, 0.035));
+            t = put(s, rng, n, t, n.dur + rng.range(0.012, 0.022));
         }
     }
     return s;
@@ -176,7 +176,7 @@ std::vector<Note> robin(Rng& rng) {
     Note head = tone(0, 0.16, 6500, 6900, 6200, 0.7);
     head.h2 = 0.03;
     t = put(s, rng, head, t, 0.22);
-    const int notes = rng.integer(11, 15);
+    const int notes = rng.integer(8, 11);
     bool high = false;
     for (int i = 0; i < notes; ++i) {
         high = rng.chance(high ? 0.35 : 0.7);
@@ -196,10 +196,13 @@ std::vector<Note> robin(Rng& rng) {
 std::vector<Note> chaffinch(Rng& rng) {
     std::vector<Note> s;
     double t = 0.02;
-    // Three trill phrases, each lower and faster than the last.
+    // Two or three trill phrases, each lower and faster than the last (a two-phrase song leaves
+    // out the middle one).
     const double pitch[3] = {5600, 4500, 3700}, step[3] = {0.105, 0.085, 0.07};
     const int count[3] = {rng.integer(6, 8), rng.integer(6, 7), rng.integer(5, 6)};
+    const bool middle = rng.chance(0.7);
     for (int p = 0; p < 3; ++p) {
+        if (p == 1 && !middle) continue;
         Note n = tone(0, step[p] * 0.6, pitch[p] * 1.08, pitch[p], pitch[p] * 0.85);
         for (int i = 0; i < count[p]; ++i) t = put(s, rng, n, t, step[p]);
         t += 0.04;
@@ -230,7 +233,7 @@ std::vector<Note> reedWarbler(Rng& rng) {
         }
         const int reps = rng.integer(2, 4);
         for (int r = 0; r < reps; ++r)
-            for (const Note& n : motif) t = put(s, rng, n, t, n.dur + rng.range(0.02, 0.09));
+            for (const Note& n : motif) t = put(s, rng, n, t, n.dur + rng.range(0.015, 0.06));
         if (rng.chance(0.3)) t += 0.15;
     }
     return s;

@@ -5,22 +5,9 @@
 #include <vector>
 
 #include "synth.h"
+#include "syrinx.h"
 
 namespace soundpack {
-
-// One bird syllable: a tone gliding along a smooth curve in log-frequency through its start,
-// middle and end pitch, with harmonics, a breathy noise part and optional buzz or warble.
-struct Note {
-    double t = 0, dur = 0.1;                 // onset and length, seconds
-    double f0 = 3000, fm = 3000, f1 = 3000;  // pitch at start, middle, end (Hz)
-    double amp = 1.0;
-    double h2 = 0.06, h3 = 0.02;      // 2nd and 3rd harmonic, linear relative to the fundamental
-    double rich = 0.0;                // extra harmonics 4..12 at rich / k
-    double noise = 0.03;              // breathy part, relative
-    double buzzHz = 0, buzz = 0;      // amplitude modulation rate and depth
-    double warbleHz = 0, warble = 0;  // fast frequency modulation rate and relative depth
-    double attack = 0.15, release = 0.25;  // fractions of the length
-};
 
 // Song files pticp1..14 in this order.
 enum class Species {
@@ -70,6 +57,7 @@ struct CallKind {
     NoteBuilder build;                // null for a call with its own dry signal
     std::vector<float> (*dry)(Rng&);  // used when build is null
     double distanceLo, distanceHi, rt60;
+    bool rasp = false;  // sung with the rasping voice
 };
 
 const SongSpecies& songSpecies(Species s);
@@ -86,7 +74,8 @@ constexpr double kH3 = 0.0224;      // -33 dB
 constexpr double kBreath = 0.0316;  // -30 dB
 
 Note tone(double t, double dur, double f0, double fm, double f1, double amp = 1.0);
-// Every rendition differs a little: pitch +-2 %, level +-1 dB, length +-5 %.
+// Every syllable differs a little from the last, as a bird's do: pitch +-2.5 %, level
+// +-1.5 dB, length +-6 %.
 Note jitter(Note n, Rng& rng);
 // Appends a note at time t (with onset jitter of +-5 % of the step) and returns the next onset.
 double put(std::vector<Note>& out, Rng& rng, Note n, double t, double step);
@@ -94,7 +83,7 @@ double put(std::vector<Note>& out, Rng& rng, Note n, double t, double step);
 Note randomSyllable(Rng& rng, double lo, double hi, double dmin, double dmax);
 Note buzzy(Note n, double hz, double depth);
 
-// Renders a list of notes into a dry mono signal with `tail` seconds of room after the last.
-std::vector<float> renderNotes(const std::vector<Note>& notes, Rng& rng, double tail = 0.05);
+// The rasping voice of the corvids: both sides of the syrinx at once, coupled and detuned.
+const Voice& raspVoice();
 
 }  // namespace soundpack

@@ -1,5 +1,6 @@
 #include "grains.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace soundpack {
@@ -19,6 +20,9 @@ void addGrain(Stereo& dst, const Grain& g, bool wrap) {
     const bool steady = g.rise == 0.0;
     const double cw = std::cos(w0), sw = std::sin(w0);
     double re = 1.0, im = 0.0;
+    // A sine switched on at full level starts with a kink that sounds as a faint click: the
+    // grain instead fades in over about a period (less for very short grains).
+    const long fadeIn = std::max<long>(2, std::lround(std::min(1.0 / g.freq, g.tau) * kRate));
     for (long i = 0; i < len; ++i) {
         double v;
         if (steady) {
@@ -36,6 +40,7 @@ void addGrain(Stereo& dst, const Grain& g, bool wrap) {
             pl %= n;
             pr %= n;
         }
+        if (i < fadeIn) v *= 0.5 - 0.5 * std::cos(kPi * static_cast<double>(i) / fadeIn);
         if (pl >= 0 && pl < n) dst.l[pl] = static_cast<float>(dst.l[pl] + gl * v);
         if (pr >= 0 && pr < n) dst.r[pr] = static_cast<float>(dst.r[pr] + gr * v);
         env *= decay;

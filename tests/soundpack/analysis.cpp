@@ -213,4 +213,147 @@ SongFeatures songFeatures(const Stereo& s) {
     return f;
 }
 
+namespace {
+
+// Level in dB of consecutive frames of `hop` samples (RMS over `win` samples from each).
+std::vector<double> levelsDb(const std::vector<float>& x, size_t win, size_t hop) {
+    std::vector<double> out;
+    for (size_t p = 0; p + win <= x.size(); p += hop) {
+        double e = 0;
+        for (size_t i = p; i < p + win; ++i) e += double(x[i]) * x[i];
+        out.push_back(10 * std::log10(e / win + 1e-30));
+    }
+    return out;
+}
+
+std::vector<float> band(const std::vector<float>& x, double lo, double hi) {
+    std::vector<float> y = x;
+    const double centre = std::sqrt(lo * hi), q = centre / (hi - lo);
+    for (int pass = 0; pass < 2; ++pass) {
+        soundpack::Biquad b = soundpack::Biquad::bandpass(centre, q);
+        b.run(y);
+    }
+    return y;
+}
+
+}  // namespace
+
+double tailDecaySeconds(const Stereo& s, double loHz, double hiHz) {
+    constexpr size_t kHop = 441;  // 10 ms
+    const std::vector<float> x = monoMix(s);
+    const std::vector<double> all = levelsDb(x, kHop, kHop);
+    const std::vector<double> db = levelsDb(band(x, loHz, hiHz), kHop, kHop);
+    if (db.size() < 40) return -1;
+    // The direct sound ends with the last frame within 20 dB of the loudest; the file's own
+    // fade-out in its last 0.3 s is no part of the forest.
+    const double peak = *std::max_element(all.begin(), all.end());
+    const size_t usable = db.size() - 30;
+    size_t end = 0;
+    for (size_t i = 0; i < usable; ++i)
+        if (all[i] > peak - 20) end = i;
+    const double from = db[end] - 5, to = db[end] - 30;
+    std::vector<double> t, v;
+    for (size_t i = end; i < usable && db[i] > to; ++i) {
+        if (db[i] <= from) {
+            t.push_back(i * kHop / kRate);
+            v.push_back(db[i]);
+        }
+    }
+    if (t.size() < 8) return -1;
+    double mt = 0, mv = 0;
+    for (size_t i = 0; i < t.size(); ++i) mt += t[i], mv += v[i];
+    mt /= t.size(), mv /= t.size();
+    double num = 0, den = 0;
+    for (size_t i = 0; i < t.size(); ++i)
+        num += (t[i] - mt) * (v[i] - mv), den += (t[i] - mt) * (t[i] - mt);
+    const double slope = num / den;  // dB per second
+    return slope < 0 ? -60.0 / slope : -1;
+}
+
+double harmonicToNoiseDb(const Stereo& s) {
+    constexpr size_t kWin = 1764, kHop = 882;  // 40 ms frames, 20 ms apart
+    const std::vector<float> x = monoMix(s);
+    const std::vector<double> db = levelsDb(x, kWin, kHop);
+    if (db.empty()) return 0;
+    const double peak = *std::max_element(db.begin(), db.end());
+    const size_t minLag = static_cast<size_t>(kRate / 8000),
+                 maxLag = static_cast<size_t>(kRate / 250);
+    std::vector<double> hnr;
+    for (size_t f = 0; f < db.size(); ++f) {
+        if (db[f] < peak - 10) continue;
+        const size_t p = f * kHop;
+        const size_t n = kWin - maxLag;
+        auto r = [&](size_t lag) {
+            double xy = 0, xx = 0, yy = 0;
+            for (size_t i = p; i < p + n; ++i) {
+                xy += double(x[i]) * x[i + lag];
+                xx += double(x[i]) * x[i];
+                yy += double(x[i + lag]) * x[i + lag];
+            }
+            return xy / std::sqrt(xx * yy + 1e-30);
+        };
+        // Past the first dip, so the main lobe around lag zero does not count as a period.
+        size_t lag = minLag;
+        while (lag < maxLag && r(lag) > 0) ++lag;
+        double best = 0;
+        for (; lag <= maxLag; ++lag) best = std::max(best, r(lag));
+        best = std::clamp(best, 1e-6, 1 - 1e-6);
+        hnr.push_back(10 * std::log10(best / (1 - best)));
+    }
+    if (hnr.empty()) return 0;
+    std::nth_element(hnr.begin(), hnr.begin() + hnr.size() / 2, hnr.end());
+    return hnr[hnr.size() / 2];
+}
+
+double strongestAboveDb(const Stereo& s, double hz) {
+    constexpr size_t kFft = 4096;
+    const std::vector<double> power = powerSpectrum(monoMix(s), kFft);
+    double all = 1e-30, above = 1e-30;
+    for (size_t k = 1; k < power.size(); ++k) {
+        all = std::max(all, power[k]);
+        if (binHz(k, kFft) > hz) above = std::max(above, power[k]);
+    }
+    return 10 * std::log10(above / all);
+}
+
+std::vector<Syllable> syllables(const Stereo& s) {
+    constexpr size_t kWin = 88, kHop = 44;  // 2 ms windows, 1 ms apart
+    const std::vector<float> x = monoMix(s);
+    const std::vector<double> db = levelsDb(x, kWin, kHop);
+    std::vector<Syllable> out;
+    if (db.empty()) return out;
+    const double peak = *std::max_element(db.begin(), db.end());
+    for (size_t i = 0; i < db.size();) {
+        if (db[i] <= peak - 12) {
+            ++i;
+            continue;
+        }
+        size_t j = i;
+        double top = db[i];
+        while (j < db.size() && db[j] > peak - 12) top = std::max(top, db[j++]);
+        // The power-weighted mean frequency of the syllable, from one zero-padded transform.
+        const size_t a = i * kHop, b = std::min(x.size(), j * kHop + kWin);
+        size_t n = 1;
+        while (n < 4 * (b - a)) n <<= 1;
+        std::vector<std::complex<double>> buf(n);
+        for (size_t k = a; k < b; ++k) buf[k - a] = x[k];
+        fft(buf);
+        double wsum = 0, fsum = 0;
+        for (size_t k = 1; k < n / 2; ++k) {
+            const double f = binHz(k, n), m = std::norm(buf[k]);
+            if (f < 400) continue;
+            wsum += m;
+            fsum += m * f;
+        }
+        Syllable syl;
+        syl.start = a / kRate;
+        syl.length = (j - i) * kHop / kRate;
+        syl.levelDb = top;
+        syl.hz = fsum / std::max(wsum, 1e-30);
+        out.push_back(syl);
+        i = j;
+    }
+    return out;
+}
+
 }  // namespace soundpack_test

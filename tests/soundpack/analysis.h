@@ -36,4 +36,23 @@ struct SongFeatures {
 };
 SongFeatures songFeatures(const Stereo& s);
 
+// The forest's reverberation time (s) in a band, measured on the tail after the last sound:
+// the level's fall from 5 dB below the end of the direct sound, fitted over 25 dB, as T60.
+// Negative when the tail is too short or too quiet to measure.
+double tailDecaySeconds(const Stereo& s, double loHz, double hiHz);
+
+// Median harmonic-to-noise ratio (dB) of the loud frames: the normalised autocorrelation's
+// highest peak at a pitch period between 1/8000 and 1/250 s. Whistles score high, rasps low.
+double harmonicToNoiseDb(const Stereo& s);
+
+// The strongest component above `hz` relative to the strongest overall, in dB.
+double strongestAboveDb(const Stereo& s, double hz);
+
+// Syllables found as runs of the level above 12 dB under the loudest, each with its length,
+// peak level and power-weighted mean frequency.
+struct Syllable {
+    double start = 0, length = 0, levelDb = 0, hz = 0;
+};
+std::vector<Syllable> syllables(const Stereo& s);
+
 }  // namespace soundpack_test

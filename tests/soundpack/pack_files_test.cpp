@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -197,6 +198,87 @@ TEST_F(PackFiles, BrooksAsHeard) {
         const Stereo* s = audio(*findEntry(name));
         ASSERT_NE(s, nullptr);
         checkBrook(*s);
+    }
+}
+
+// Every song and call sits in the forest: its tail dies away with the forest's reverberation
+// (no digital silence before the file's very end), and the songbirds' harmonics above 12 kHz
+// stay far under their song, as heard from 10-30 m.
+TEST_F(PackFiles, SongsAndCallsRingOutInTheForest) {
+    for (const Entry& e : catalogue()) {
+        if (e.sound != "song" && e.sound != "call") continue;
+        SCOPED_TRACE(e.name);
+        const Stereo* s = audio(e);
+        ASSERT_NE(s, nullptr);
+        const double t60 = tailDecaySeconds(*s, 2000, 4000);
+        EXPECT_GE(t60, 0.5);
+        EXPECT_LE(t60, 1.8);
+        // No dead stretch of exact zeros between the first and the last sound above -40 dB.
+        const double loud = 0.01 * samplePeak(*s, 0, s->size());
+        size_t first = s->size(), last = 0;
+        for (size_t i = 0; i < s->size(); ++i) {
+            if (std::fabs(s->l[i]) > loud || std::fabs(s->r[i]) > loud) {
+                first = std::min(first, i);
+                last = i;
+            }
+        }
+        const size_t dead = frames(0.005);
+        size_t run = 0, longest = 0;
+        for (size_t i = first; i < last; ++i) {
+            run = (s->l[i] == 0.0f && s->r[i] == 0.0f) ? run + 1 : 0;
+            longest = std::max(longest, run);
+        }
+        EXPECT_LT(longest, dead);
+        if (e.sound == "song") EXPECT_LE(strongestAboveDb(*s, 12000), -30.0);
+    }
+}
+
+// The crow's and the jay's calls rasp: far less harmonic than the whistled songs.
+TEST_F(PackFiles, RaspsAreLessHarmonicThanWhistles) {
+    double whistles = 1e9, rasps = -1e9;
+    // Blackbird, blackcap, nightingale and cuckoo.
+    for (const char* name : {"pticp3", "pticp11", "pticp12", "pticd1"})
+        whistles = std::min(whistles, harmonicToNoiseDb(*audio(*findEntry(name))));
+    for (const char* name : {"pticd6", "pticd7"})  // carrion crow, jay
+        rasps = std::max(rasps, harmonicToNoiseDb(*audio(*findEntry(name))));
+    EXPECT_LT(rasps, whistles - 8.0) << "rasps " << rasps << " dB, whistles " << whistles << " dB";
+}
+
+// Repeated syllables are not copies: within each run of like syllables (the yellowhammer's
+// notes, the chaffinch's trills) pitch, length and level vary as a bird's do.
+TEST_F(PackFiles, RepeatedSyllablesVaryLikeABirds) {
+    for (const char* name : {"pticp9", "pticp6"}) {
+        SCOPED_TRACE(name);
+        const std::vector<Syllable> all = syllables(*audio(*findEntry(name)));
+        std::vector<std::vector<Syllable>> runs;
+        for (const Syllable& s : all) {
+            const bool alike = !runs.empty() && std::fabs(s.hz / runs.back()[0].hz - 1) < 0.1 &&
+                               std::fabs(s.length / runs.back()[0].length - 1) < 0.3;
+            if (!alike) runs.emplace_back();
+            runs.back().push_back(s);
+        }
+        int checked = 0;
+        for (const std::vector<Syllable>& run : runs) {
+            if (run.size() < 5) continue;
+            ++checked;
+            auto spread = [&](auto value) {
+                double m = 0, v = 0;
+                for (const Syllable& s : run) m += value(s);
+                m /= run.size();
+                for (const Syllable& s : run) v += (value(s) - m) * (value(s) - m);
+                return std::sqrt(v / (run.size() - 1));
+            };
+            const double pitch = spread([](const Syllable& s) { return std::log(s.hz); });
+            const double length = spread([](const Syllable& s) { return std::log(s.length); });
+            const double level = spread([](const Syllable& s) { return s.levelDb; });
+            EXPECT_GE(pitch, 0.005);
+            EXPECT_LE(pitch, 0.03);
+            EXPECT_GE(length, 0.015);
+            EXPECT_LE(length, 0.08);
+            EXPECT_GE(level, 0.25);
+            EXPECT_LE(level, 2.0);
+        }
+        EXPECT_GE(checked, 1) << "no run of repeated syllables found";
     }
 }
 

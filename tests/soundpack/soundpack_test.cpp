@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "analysis.h"
+#include "grains.h"
 #include "loudness.h"
 #include "pack.h"
 #include "pack_checks.h"
@@ -120,6 +121,34 @@ TEST(Water, BrookSpectra) {
     for (const char* name : {"ruchey3", "ruchey4"}) {
         SCOPED_TRACE(name);
         checkBrook(fileOnly(render(*findEntry(name), true)));
+    }
+}
+
+// A bubble switched on at full level starts with a kink, heard as a faint click in every brook.
+// The curvature (second difference) at a grain's start must be no larger than the grain's own
+// curvature a little later, for low and high, short and long, steady and rising bubbles.
+TEST(Water, BubblesStartWithoutAClick) {
+    struct Case {
+        double freq, tau, rise;
+    };
+    for (const Case& c : {Case{300, 0.02, 0.3}, Case{1000, 0.008, 0.0}, Case{1000, 0.008, 0.4},
+                          Case{3000, 0.002, 0.2}}) {
+        SCOPED_TRACE(c.freq);
+        Stereo s(frames(0.2));
+        Grain g;
+        g.start = 100;
+        g.freq = c.freq;
+        g.tau = c.tau;
+        g.rise = c.rise;
+        addGrain(s, g, false);
+        auto curvature = [&](size_t from, size_t to) {
+            double m = 0;
+            for (size_t i = from; i < to; ++i)
+                m = std::max(m, std::fabs(double(s.l[i]) - 2.0 * s.l[i - 1] + s.l[i - 2]));
+            return m;
+        };
+        const size_t period = static_cast<size_t>(kRate / c.freq);
+        EXPECT_LE(curvature(98, 100 + period / 4), 1.2 * curvature(100 + period, 100 + 3 * period));
     }
 }
 
