@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <regex>
+#include <sstream>
 
 #include "settings/settings_file.h"
 #include "tests/support/harness.h"
@@ -269,11 +271,66 @@ TEST(Save, FailureMidWriteLeavesTheOldFileAndIsShown) {
 TEST(Save, UnwritableFolderGivesTheErrorAndTheCloseCompletes) {
     // A missing folder fails for root too, unlike a read-only one.
     Harness h;
-    settings::SettingsFile file(h.f(), h.dialogs, (h.dir / "no-such-folder" / "n_p_d.ini").string(),
-                                "Ombrelin");
-    EXPECT_FALSE(file.btn2Click());
+    h.writeSettings("");
+    ASSERT_TRUE(h.app->FormCreate());
+    h.dialogs.shown.clear();
+    h.audio.clearCalls();
+    std::filesystem::remove_all(h.dir);
+    h.app->FormCloseQuery();
     ASSERT_EQ(h.dialogs.shown.size(), 1u);
-    EXPECT_NE(h.dialogs.shown[0].text.find("no-such-folder/n_p_d.ini"), std::string::npos);
+    EXPECT_EQ(h.dialogs.shown[0].kind, form::MessageKind::StopError);
+    EXPECT_NE(h.dialogs.shown[0].text.find(h.settingsPath()), std::string::npos);
+    ASSERT_FALSE(h.audio.calls.empty());
+    EXPECT_EQ(h.audio.calls.front(), "stopall") << "the close goes on";
+    EXPECT_EQ(h.audio.calls.back(), "freeall");
+}
+
+// A newly made settings file is readable and writable by its owner, follows the umask and is
+// never writable by others.
+TEST(Save, NewFileModeFollowsTheUmask) {
+    const std::pair<mode_t, mode_t> cases[] = {{022, 0644}, {077, 0600}, {002, 0664}};
+    for (auto [mask, mode] : cases) {
+        SCOPED_TRACE(mask);
+        Harness h;
+        const mode_t before = umask(mask);
+        const bool saved = h.app->settingsFile().btn2Click();
+        umask(before);
+        ASSERT_TRUE(saved);
+        struct stat st {};
+        ASSERT_EQ(stat(h.settingsPath().c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, mode);
+    }
+}
+
+// The loader's rules told another way: every break kind becomes LF and getline cuts the lines;
+// a line is a blank-led, signed decimal or $/x/0x hexadecimal number of 32 bits; its value must
+// lie in its line's range (lines past 23 only need to be numbers).
+bool hasError(std::string content, const int (&ranges)[23]) {
+    content = std::regex_replace(content, std::regex("\r\n|\r"), "\n");
+    std::istringstream in(content);
+    const std::regex number("^ *([+-]?)(?:(\\$|[xX]|0[xX])([0-9A-Fa-f]+)|([0-9]+))$");
+    std::string line;
+    for (int n = 1; std::getline(in, line); ++n) {
+        std::smatch m;
+        if (!std::regex_match(line, m, number)) return true;
+        const bool negative = m[1] == "-";
+        const bool hex = m[2].matched;
+        std::string digits = hex ? m[3].str() : m[4].str();
+        digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size()));
+        if (digits.size() > (hex ? 8u : 10u)) return true;
+        const uint64_t magnitude = digits.empty() ? 0 : std::stoull(digits, nullptr, hex ? 16 : 10);
+        int64_t value = 0;
+        if (hex) {
+            const uint32_t bits =
+                negative ? 0u - static_cast<uint32_t>(magnitude) : static_cast<uint32_t>(magnitude);
+            value = static_cast<int32_t>(bits);
+        } else {
+            if (magnitude > (negative ? 2147483648ull : 2147483647ull)) return true;
+            value = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
+        }
+        if (n <= 23 && (value < 0 || value > ranges[n - 1])) return true;
+    }
+    return false;
 }
 
 // Random bytes and mutated valid files: never a crash; the error marker is set exactly when
@@ -294,17 +351,7 @@ TEST(LoaderFuzz, ErrorMarkerMatchesAnIndependentCheck) {
             for (int i = 0; i < edits; ++i)
                 content[gen() % content.size()] = alphabet[gen() % alphabet.size()];
         }
-        bool expectError = false;
-        int lineNumber = 0;
-        for (std::string_view line : settings::splitLines(content)) {
-            ++lineNumber;
-            int32_t v = 0;
-            if (!settings::parseInteger(line, v) ||
-                (lineNumber <= 23 && (v < 0 || v > ranges[lineNumber - 1]))) {
-                expectError = true;
-                break;
-            }
-        }
+        const bool expectError = hasError(content, ranges);
         Harness h;
         h.writeSettings(content);
         h.app->btn3Click();
