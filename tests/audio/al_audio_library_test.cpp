@@ -422,10 +422,12 @@ TEST_F(LoopbackTest, WhatIsNotARecordingGivesNoHandle) {
     writeBytes(dir.file("text"), "birdsong, rain and wind\n");
     writeBytes(dir.file("random"), randomBytes);
     writeBytes(dir.file("empty"), "");
+    writeBytes(dir.file("header_only"), header);  // claims ten frames, holds none
     writeRecording(dir, "no_frames", {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, kRate, 0});
     fs::create_directory(dir.file("folder"));
 
-    for (const char* name : {"missing", "folder", "text", "random", "empty", "no_frames"}) {
+    for (const char* name :
+         {"missing", "folder", "text", "random", "empty", "header_only", "no_frames"}) {
         for (uint32_t flags : {0u, kSampleLoop}) {
             EXPECT_EQ(lib.BASS_StreamCreateFile(dir.file(name), flags), 0u) << name;
         }
