@@ -8,7 +8,7 @@
 #
 # usage: bench/audio_cpu.sh [BUILD_DIR]   (BUILD_DIR holds bench/ombrelin_audio_bench)
 # environment: AUDIO_BENCH_SECONDS (default 20)
-# needs: pulseaudio, pulseaudio-utils, sox, gstreamer1.0-tools, gstreamer1.0-plugins-base,
+# needs: pulseaudio, pulseaudio-utils (parec), sox, gstreamer1.0-tools, gstreamer1.0-plugins-base,
 #        gstreamer1.0-plugins-good
 set -euo pipefail
 
@@ -26,6 +26,7 @@ mkdir -m 700 "$XDG_RUNTIME_DIR" "$HOME"
 export PULSE_SERVER=unix:$XDG_RUNTIME_DIR/pulse/native
 pa_pid=
 client_pids=()
+declare -A logs  # each player's output, by PID
 
 cleanup() {
     for pid in "${client_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
@@ -63,12 +64,38 @@ pa_pid=$(cat "$XDG_RUNTIME_DIR/pulse/pid")
 pactl set-default-sink bench
 gst-inspect-1.0 >/dev/null 2>&1  # build GStreamer's plugin cache outside the measurement
 
+# RMS of one second of what the bench sink plays.
+monitor_rms() {
+    timeout 1.5 parec -d bench.monitor --raw --format=s16le --channels=2 --rate=44100 \
+        >"$work/monitor.raw" 2>/dev/null || true
+    sox -t raw -r 44100 -e signed -b 16 -c 2 "$work/monitor.raw" -n stat 2>&1 |
+        awk '/RMS +amplitude/ { print $3 }'
+}
+
 # Measures the processes in client_pids over $seconds, then stops them; sets client_ticks and
 # server_ticks.
 measure() {
     local server_before pid
     server_before=$(cpu_ticks "$pa_pid")
     sleep "$seconds"
+    # A player that failed would measure as next to no CPU and pass for a win: every player must
+    # still be running and the sink must carry sound.
+    for pid in "${client_pids[@]}"; do
+        if ! kill -0 "$pid" 2>/dev/null; then
+            local status=0
+            wait "$pid" || status=$?
+            echo "a player (PID $pid) ended early with exit status $status; its output:" >&2
+            cat "${logs[$pid]}" >&2 2>/dev/null || true
+            exit 1
+        fi
+    done
+    local rms
+    rms=$(monitor_rms)
+    if ! awk -v r="${rms:-0}" 'BEGIN { exit !(r > 0.005) }'; then
+        echo "the sink is silent (RMS ${rms:-none}) while the players run: nothing measured" >&2
+        exit 1
+    fi
+    echo "sink RMS while playing: $rms"
     client_ticks=0
     for pid in "${client_pids[@]}"; do
         client_ticks=$((client_ticks + $(cpu_ticks "$pid")))
@@ -80,14 +107,17 @@ measure() {
 }
 
 echo "playing for $seconds s each..."
-ALSOFT_DRIVERS=pulse "$player" $((seconds + 60)) "${files[@]}" >/dev/null 2>&1 &
+ALSOFT_DRIVERS=pulse "$player" $((seconds + 60)) "${files[@]}" >"$work/ours.log" 2>&1 &
 client_pids=($!)
+logs[$!]=$work/ours.log
 measure
 ours=$client_ticks ours_server=$server_ticks
 
 for file in "${files[@]}"; do
-    gst-launch-1.0 -q playbin "uri=file://$file" audio-sink=pulsesink >/dev/null 2>&1 &
+    gst-launch-1.0 -q playbin "uri=file://$file" audio-sink=pulsesink \
+        >"$work/gst-${file##*/}.log" 2>&1 &
     client_pids+=($!)
+    logs[$!]=$work/gst-${file##*/}.log
 done
 measure
 gst=$client_ticks gst_server=$server_ticks

@@ -89,11 +89,12 @@ check "settings saved: 23 lines, brook on" bash -c "[ \$(grep -c \$'\\r\$' '$wor
 PULSE_SERVER=unix:/nonexistent ALSOFT_DRIVERS=pulse "$work/prog/Ombrelin" >/dev/null 2>&1 &
 app_pid=$!
 track $app_pid
-wait_for 10 bash -c "xdotool search --onlyvisible --class Ombrelin | grep -q ."
+check "no audio: the start-up error box shown" wait_for 10 bash -c "xdotool search --onlyvisible --class Ombrelin | grep -q ."
 sleep 1
 screenshot no-audio
+check "no audio: the program waits for the box to be dismissed" kill -0 $app_pid
 check "no audio: no main window" bash -c "! xdotool search --onlyvisible --name '^Ombrelin$' | xargs -r -n1 xdotool getwindowgeometry | grep -q 522x405"
-dismiss_box
+check "no audio: the box dismissed" dismiss_box
 exit_code=
 check "no audio: the program ends" wait_for 10 ended $app_pid
 check "no audio: exit code 0" test "$exit_code" = 0

@@ -157,6 +157,8 @@ server-restart-idle)
     sleep 1
     cpu=$(cpu_of 4 "$app_pid")
     check "no busy loop with every layer off (CPU $cpu)" below_max_cpu "$cpu"
+    # The pause itself: the program's stream to the server is corked, so nothing is mixed.
+    check "the output is paused while nothing plays" bash -c "pactl list sink-inputs | grep -q 'Corked: yes' && ! pactl list sink-inputs | grep -q 'Corked: no'"
     stop_pulse KILL
     sleep 2
     need_pulse
@@ -172,11 +174,10 @@ sink-change)
     check "heard on the first sink" wait_for 5 heard
     pactl load-module module-null-sink sink_name=other >/dev/null
     pactl set-default-sink other
-    sleep 3
-    check "still running after the default sink changed" kill -0 "$app_pid"
     on_test=no on_other=no
+    wait_for 10 heard other && on_other=yes
+    check "still running after the default sink changed" kill -0 "$app_pid"
     heard test && on_test=yes
-    heard other && on_other=yes
     echo "after the switch: heard on the first sink: $on_test, on the new default: $on_other"
     check "sound follows the new default output" [ "$on_other" = yes ]
     check "responsive afterwards" responsive_and_closes
