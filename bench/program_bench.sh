@@ -94,13 +94,18 @@ sleep $((seconds - seconds / 2 - 1))
 program_ticks=$(($(cpu_ticks "$app_pid") - program_before))
 program_server=$(($(cpu_ticks "$pa_pid") - server_before))
 program_hwm=$(awk '/VmHWM/ {print $2}' "/proc/$app_pid/status")
+program_ran=yes
+kill -0 "$app_pid" 2>/dev/null || program_ran=no
 stop_program "every layer on"
+[[ $exit_code == 0 ]] || program_ran=no
 
 # --- Baseline half ---
 player() {  # player FILE MIN_WAIT MAX_WAIT: plays the file again and again, waiting between
     local file=$1 lo=$2 hi=$3
     while :; do
-        gst-launch-1.0 -q playbin "uri=file://$file" audio-sink=pulsesink >/dev/null 2>&1
+        # A failure, not the stop at the end (a signal), is noted.
+        gst-launch-1.0 -q playbin "uri=file://$file" audio-sink=pulsesink >/dev/null 2>&1 ||
+            { status=$?; [[ $status -lt 128 ]] && echo "$file: exit status $status" >>"$work/player-failures"; }
         [[ $hi -gt 0 ]] && sleep $((lo + RANDOM % (hi - lo + 1)))
     done
 }
@@ -160,6 +165,20 @@ idle_ticks=$(($(cpu_ticks "$app_pid") - idle_before))
 stop_program "idle"
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {if (b > 0) printf "%.2f", a / b; else print "n/a"}'; }
+# A half that did not really play would measure as next to no CPU and pass for a win.
+played=yes
+[[ $program_ran == yes ]] || { echo "the program did not run through its half" >&2; played=no; }
+for half in program baseline; do
+    rms_var=${half}_rms
+    awk -v r="${!rms_var:-0}" -v m="$heard_min" 'BEGIN {exit !(r > m)}' ||
+        { echo "the sink was silent during the $half half (RMS ${!rms_var:-none})" >&2; played=no; }
+done
+if [[ -s $work/player-failures ]]; then
+    echo "a baseline player failed:" >&2
+    sort -u "$work/player-failures" >&2
+    played=no
+fi
+[[ $played == yes ]] || { echo "no ratios: a half did not play" >&2; exit 1; }
 echo
 echo "program (every layer on, rain playing: $rain_open; sink RMS $program_rms):"
 echo "  client CPU        $(secs $program_ticks) s over $seconds s"
