@@ -23,10 +23,15 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/sound_server.h"
+#include "tests/support/temp_dir.h"
+
 namespace engine {
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::SoundServer;
+using testing_support::TempDir;
 
 constexpr int kRate = 44100;
 
@@ -88,19 +93,6 @@ Decoded decodeWhole(const std::string& path) {
     sf_close(f);
     return d;
 }
-
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "ombrelin-audio-XXXXXX").string();
-        m_path = mkdtemp(pattern.data());
-    }
-    ~TempDir() { fs::remove_all(m_path); }
-    std::string file(const std::string& name) const { return (m_path / name).string(); }
-
-private:
-    fs::path m_path;
-};
 
 // Writes a recording of noise; the name has no extension so the format must come from the
 // content. Returns the path.
@@ -540,55 +532,6 @@ TEST_F(ChildProcessTest, RealTimeLoopKeepsPlayingAndOneShotEnds) {
     EXPECT_CHILD_SUCCEEDS(realTimePlayback);
 }
 
-// A PulseAudio daemon with a null sink, private to a runtime folder, stopped by its pid.
-class PulseServer {
-public:
-    explicit PulseServer(std::string runtimeDir) : m_dir(std::move(runtimeDir)) {}
-    ~PulseServer() { stop(); }
-    static bool available() { return std::system("command -v pulseaudio >/dev/null") == 0; }
-
-    bool start() const {
-        const std::string cmd =
-            "pulseaudio -D --exit-idle-time=-1 --disallow-exit --system=false -n "
-            "--load='module-null-sink sink_name=test' --load=module-native-protocol-unix "
-            "--log-target=file:" +
-            m_dir + "/pa.log 2>/dev/null";
-        return std::system(cmd.c_str()) == 0;
-    }
-
-    void stop() const {
-        std::ifstream in(m_dir + "/pulse/pid");
-        pid_t pid = 0;
-        if (!(in >> pid) || pid <= 0) return;
-        std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
-        std::string name;
-        if (!(comm >> name) || name != "pulseaudio") return;
-        kill(pid, SIGTERM);
-        for (int i = 0; i < 500 && kill(pid, 0) == 0; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-    }
-
-    // Whether the null sink carries sound: reads half a second of its monitor.
-    bool sounding() const {
-        FILE* rec = popen(
-            "timeout 5 parec -d test.monitor --raw --format=s16le --channels=2 --rate=44100 "
-            "2>/dev/null",
-            "r");
-        if (!rec) return false;
-        std::vector<int16_t> samples(44100);
-        const size_t got = std::fread(samples.data(), sizeof(int16_t), samples.size(), rec);
-        pclose(rec);
-        for (size_t i = 0; i < got; ++i) {
-            if (std::abs(samples[i]) > 1000) return true;
-        }
-        return false;
-    }
-
-private:
-    std::string m_dir;
-};
-
 // The sound server goes away under a playing stream and comes back: the handle stays valid, the
 // loop reads active all along and is heard again on the new server.
 int soundServerRestart() {
@@ -599,10 +542,8 @@ int soundServerRestart() {
     const std::string loop =
         writeRecording(dir, "loop", {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, kRate, 30000});
     setenv("ALSOFT_DRIVERS", "pulse", 1);
-    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    setenv("HOME", runtime.c_str(), 1);
-    setenv("PULSE_SERVER", ("unix:" + runtime + "/pulse/native").c_str(), 1);
-    const PulseServer server(runtime);
+    SoundServer server(runtime);
+    server.exportEnvironment();
     if (!server.start()) return fail("server start");
 
     AlAudioLibrary lib;
@@ -626,7 +567,7 @@ int soundServerRestart() {
 }
 
 TEST_F(ChildProcessTest, StreamsComeBackAfterTheSoundServerRestarts) {
-    if (!PulseServer::available()) GTEST_SKIP() << "pulseaudio is not installed";
+    if (!SoundServer::installed()) GTEST_SKIP() << "pulseaudio is not installed";
     EXPECT_CHILD_SUCCEEDS(soundServerRestart);
 }
 

@@ -16,6 +16,7 @@
 
 #include "gtest/gtest.h"
 #include "settings/settings_file.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -45,25 +46,12 @@ std::vector<std::string> strayFiles(const std::string& dir) {
     return names;
 }
 
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp");
-        pattern += "/ombrelin-save-kill-XXXXXX";
-        if (mkdtemp(pattern.data())) path = pattern;
-    }
-    ~TempDir() {
-        for (const std::string& name : strayFiles(path)) unlink((path + "/" + name).c_str());
-        unlink((path + "/" + settings::kFileName).c_str());
-        rmdir(path.c_str());
-    }
-    std::string path;
-};
+using testing_support::TempDir;
 
 TEST(SaveKilled, FileIsAlwaysOneWholeContentAndAKillStrandsAtMostOneTempFile) {
-    TempDir dir;
-    ASSERT_FALSE(dir.path.empty());
-    const std::string file = dir.path + "/" + settings::kFileName;
+    TempDir dir("save-kill");
+    ASSERT_FALSE(dir.path().empty());
+    const std::string file = dir.path() + "/" + settings::kFileName;
     const std::string a = content(0, 1);    // "0\r\n1\r\n..."
     const std::string b = content(100, 7);  // longer lines, so a torn write shows in the size
     std::string reason;
@@ -95,7 +83,7 @@ TEST(SaveKilled, FileIsAlwaysOneWholeContentAndAKillStrandsAtMostOneTempFile) {
             << now;
         // Only the save the kill cut short may leave its temporary file; the next save clears
         // it, so they never pile up.
-        const std::vector<std::string> stray = strayFiles(dir.path);
+        const std::vector<std::string> stray = strayFiles(dir.path());
         ASSERT_LE(stray.size(), 1u) << "kill " << kill << " left " << stray.size() << " files";
         for (const std::string& name : stray) {
             EXPECT_EQ(name.rfind(std::string(".") + settings::kFileName + ".", 0), 0u) << name;
@@ -105,7 +93,7 @@ TEST(SaveKilled, FileIsAlwaysOneWholeContentAndAKillStrandsAtMostOneTempFile) {
     // Not a check: how often a kill strands a temporary file is worth seeing in the log.
     std::cout << strandedKills << " of " << kKills << " kills left a temporary file\n";
     ASSERT_TRUE(settings::saveAtomically(file, a, reason)) << reason;
-    EXPECT_TRUE(strayFiles(dir.path).empty()) << "a save clears what killed saves left";
+    EXPECT_TRUE(strayFiles(dir.path()).empty()) << "a save clears what killed saves left";
 }
 
 }  // namespace

@@ -7,18 +7,12 @@
 
 namespace testing_support {
 
-Harness::Harness() {
-    char pattern[] = "/tmp/ombrelin-test-XXXXXX";
-    dir = mkdtemp(pattern);
+Harness::Harness() : dir(m_dir.path()) {
     app = std::make_unique<TForm_Ombrelin>(FormServices{
         audio, volume, dialogs, clock, dir.string(), "Ombrelin", [this] { return instanceFree; }});
 }
 
-Harness::~Harness() {
-    app.reset();
-    std::error_code ec;
-    std::filesystem::remove_all(dir, ec);
-}
+Harness::~Harness() { app.reset(); }
 
 void Harness::writeSettings(const std::string& content) {
     std::ofstream(settingsPath(), std::ios::binary) << content;

@@ -14,6 +14,7 @@
 #include "form/dialogs.h"
 #include "form/timer.h"
 #include "tests/support/fake_audio.h"
+#include "tests/support/temp_dir.h"
 
 namespace testing_support {
 
@@ -55,6 +56,10 @@ public:
     std::string readSettings() const;
     std::string settingsPath() const { return (dir / "n_p_d.ini").string(); }
 
+private:
+    TempDir m_dir;
+
+public:
     std::filesystem::path dir;
     form::VirtualClock clock;
     FakeAudio audio{clock};

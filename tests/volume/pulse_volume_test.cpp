@@ -2,14 +2,11 @@
 // folder, read back with pactl so the check does not trust the code under test.
 #include "engine/volume/pulse_volume.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,26 +15,21 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <regex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "tests/support/sound_server.h"
+#include "tests/support/temp_dir.h"
+
 namespace {
 
-std::string makeTempDir() {
-    char pattern[] = "/tmp/ombrelin-volume-XXXXXX";
-    const char* dir = mkdtemp(pattern);
-    if (!dir) return {};
-    chmod(dir, 0700);
-    return dir;
-}
-
-void removeTree(const std::string& dir) {
-    std::error_code ignored;
-    if (!dir.empty()) std::filesystem::remove_all(dir, ignored);
-}
+using testing_support::pactlOk;
+using testing_support::SoundServer;
+using testing_support::TempDir;
 
 std::string run(const std::string& cmd) {
     std::string out;
@@ -57,49 +49,6 @@ std::vector<long> pactlVolumes() {
     for (std::sregex_iterator it(out.begin(), out.end(), raw), end; it != end; ++it)
         values.push_back(std::stol((*it)[1]));
     return values;
-}
-
-bool pactlOk(const std::string& args) {
-    return std::system(("pactl " + args + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// Starts the daemon as a child that dies with this process, so a crashed or killed test run
-// leaves no server behind. Its own output (the warning about running as root) goes to outPath.
-// Returns -1 with a message when it cannot be started.
-pid_t startDaemon(char* const argv[], const std::string& outPath, std::string* error) {
-    int report[2];
-    if (pipe2(report, O_CLOEXEC) != 0) {
-        *error = "pipe failed";
-        return -1;
-    }
-    const pid_t parent = getpid();
-    const pid_t pid = fork();
-    const int forkErrno = errno;
-    if (pid == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (getppid() != parent) _exit(127);
-        const int in = open("/dev/null", O_RDONLY);
-        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(in, 0);
-        dup2(out, 1);
-        dup2(out, 2);
-        execvp(argv[0], argv);
-        const int e = errno;
-        (void)!write(report[1], &e, sizeof e);
-        _exit(127);
-    }
-    close(report[1]);
-    int execErrno = 0;
-    const bool execFailed = pid > 0 && read(report[0], &execErrno, sizeof execErrno) > 0;
-    close(report[0]);
-    if (pid < 0 || execFailed) {
-        if (pid > 0) waitpid(pid, nullptr, 0);
-        *error = std::string("cannot run ") + argv[0] + " (" +
-                 std::strerror(pid < 0 ? forkErrno : execErrno) +
-                 "); install the pulseaudio and pulseaudio-utils packages";
-        return -1;
-    }
-    return pid;
 }
 
 uint32_t wordForPosition(uint32_t position) {
@@ -129,62 +78,23 @@ private:
 class PulseVolumeTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        s_dir = makeTempDir();
-        if (s_dir.empty()) {
+        s_dir = std::make_unique<TempDir>("volume");
+        if (s_dir->path().empty()) {
             s_error = "cannot create a temp folder";
             return;
         }
-        // The client library, pactl and the daemon all find the private server through these,
-        // and keep their cookie and runtime files out of the user's folders.
-        setenv("XDG_RUNTIME_DIR", s_dir.c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (s_dir + "/config").c_str(), 1);
-        setenv("PULSE_SERVER", ("unix:" + s_dir + "/pulse/native").c_str(), 1);
-
-        const std::string log = "--log-target=file:" + s_dir + "/pa.log";
-        std::vector<std::string> args = {"pulseaudio",
-                                         "--exit-idle-time=-1",
-                                         "--disallow-exit",
-                                         "--system=false",
-                                         "-n",
-                                         "--load=module-null-sink sink_name=test",
-                                         "--load=module-null-sink sink_name=mono channels=1",
-                                         "--load=module-null-sink sink_name=six channels=6",
-                                         "--load=module-native-protocol-unix",
-                                         log};
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-
-        s_pid = startDaemon(argv.data(), s_dir + "/pa.out", &s_error);
-        if (s_pid < 0) return;
-
-        // Startup deadline only, generous for a loaded machine.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!pactlOk("info")) {
-            int status = 0;
-            if (waitpid(s_pid, &status, WNOHANG) == s_pid) {
-                s_pid = -1;
-                s_error = "pulseaudio exited at startup; see " + s_dir + "/pa.log";
-                return;
-            }
-            if (std::chrono::steady_clock::now() > deadline) {
-                s_error = "pulseaudio did not answer pactl info (pulseaudio-utils missing?); see " +
-                          s_dir + "/pa.log";
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        if (!pactlOk("set-default-sink test")) s_error = "cannot make the test sink the default";
+        s_server = std::make_unique<SoundServer>(
+            s_dir->path(), std::vector<std::string>{"module-null-sink sink_name=mono channels=1",
+                                                    "module-null-sink sink_name=six channels=6"});
+        s_server->exportEnvironment();
+        if (!s_server->start()) s_error = s_server->error();
     }
 
     static void TearDownTestSuite() {
-        if (s_pid > 0) {
-            kill(s_pid, SIGTERM);
-            waitpid(s_pid, nullptr, 0);
-            s_pid = -1;
-        }
+        s_server.reset();
         // Keep the daemon's log when it failed to come up.
-        if (s_error.empty() || access((s_dir + "/pa.log").c_str(), F_OK) != 0) removeTree(s_dir);
+        if (!s_error.empty()) (void)s_dir.release();
+        s_dir.reset();
     }
 
     void SetUp() override {
@@ -192,16 +102,16 @@ protected:
         ASSERT_TRUE(pactlOk("set-default-sink test"));
     }
 
-    static std::string s_dir;
+    static std::unique_ptr<TempDir> s_dir;
+    static std::unique_ptr<SoundServer> s_server;
     static std::string s_error;
-    static pid_t s_pid;
 
     engine::PulseVolume m_volume;
 };
 
-std::string PulseVolumeTest::s_dir;
+std::unique_ptr<TempDir> PulseVolumeTest::s_dir;
+std::unique_ptr<SoundServer> PulseVolumeTest::s_server;
 std::string PulseVolumeTest::s_error;
-pid_t PulseVolumeTest::s_pid = -1;
 
 TEST_F(PulseVolumeTest, SliderPositionsReadBackExactly) {
     const struct {
@@ -246,14 +156,14 @@ TEST_F(PulseVolumeTest, EverySinkLayoutGetsTheLevelOnAllChannels) {
 TEST_F(PulseVolumeTest, UnreachableServerSetsNothingAndStaysQuiet) {
     ASSERT_TRUE(m_volume.setWaveVolume(wordForPosition(30)));
 
-    const std::string alsaConf = s_dir + "/alsa.conf";
+    const std::string alsaConf = s_dir->file("alsa.conf");
     FILE* f = std::fopen(alsaConf.c_str(), "w");
     ASSERT_NE(f, nullptr);
     std::fputs("ctl.!default { type pulse }\n", f);
     std::fclose(f);
 
     // A listener that never answers stands for a hung server; its backlog shows who connected.
-    const std::string hungSocket = s_dir + "/hung";
+    const std::string hungSocket = s_dir->file("hung");
     const int listener = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
     ASSERT_GE(listener, 0);
     sockaddr_un addr{};
@@ -263,7 +173,8 @@ TEST_F(PulseVolumeTest, UnreachableServerSetsNothingAndStaysQuiet) {
     ASSERT_EQ(listen(listener, 16), 0);
     std::vector<int> accepted;
 
-    const std::string freshRuntime = makeTempDir();
+    const TempDir freshRuntimeDir("volume-runtime");
+    const std::string& freshRuntime = freshRuntimeDir.path();
     ASSERT_FALSE(freshRuntime.empty());
     const struct {
         std::string server;
@@ -291,7 +202,6 @@ TEST_F(PulseVolumeTest, UnreachableServerSetsNothingAndStaysQuiet) {
         accepted.clear();
     }
     close(listener);
-    removeTree(freshRuntime);
 
     EXPECT_EQ(pactlVolumes(), std::vector<long>(2, 19500));
 }
