@@ -122,6 +122,23 @@ bad-recordings)
     check "runs as the user given" [ "$(stat -c %u "/proc/$app_pid")" = "$run_uid" ]
     check "the rain streams its 200 MB recording" bash -c "ls -l /proc/$app_pid/fd | grep -q samp_povt/dogd3"
     check "the good brook heard on the sink (RMS $(rms_of_sink))" heard
+    # The twelve-minute rains: with thunder it opens the empty dogd_gr3, without it the folder
+    # dogd2. The program's file look-ups are watched to be sure each bad file was reached.
+    strace -p "$app_pid" -qq -e trace=%file -o "$work/files.trace" 2>/dev/null &
+    strace_pid=$!
+    track $strace_pid
+    sleep 1
+    click_in_window "$(main_window)" 162 313  # "12 мин": ends the running rain
+    click_in_window "$(main_window)" 75 315   # "Дождя!", with thunder
+    sleep 2
+    click_in_window "$(main_window)" 279 272  # "с грозой" off: ends that rain
+    click_in_window "$(main_window)" 75 315   # "Дождя!", without thunder
+    sleep 2
+    kill "$strace_pid" 2>/dev/null
+    wait "$strace_pid" 2>/dev/null
+    check "twelve-minute rain with thunder tried the empty samp_raz/dogd_gr3" grep -q 'samp_raz/dogd_gr3"' "$work/files.trace"
+    check "twelve-minute rain tried the folder samp_raz/dogd2" grep -q 'samp_raz/dogd2"' "$work/files.trace"
+    check "still running after the bad twelve-minute rains" kill -0 "$app_pid"
     check "responsive: a click is taken and SIGTERM saves it and ends with 0" responsive_and_closes
     ;;
 
