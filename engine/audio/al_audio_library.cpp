@@ -25,6 +25,9 @@ namespace {
 // for that needs decoding at once wakes the feeder straight away.
 constexpr size_t kBufferCount = 4;
 constexpr size_t kMinFramesPerBuffer = 8192;
+// The ceiling is fixed, whatever a file claims: half a second at the highest rate a recording
+// may have, 750 kB per buffer and 3 MB per stream of stereo float.
+constexpr size_t kMaxFramesPerBuffer = SoundFileReader::kMaxSampleRate / 2;
 constexpr auto kRefillAhead = std::chrono::milliseconds(1000);
 constexpr auto kShortestSleep = std::chrono::milliseconds(10);
 constexpr auto kLongestAudibleSleep = std::chrono::seconds(1);  // how soon a lost server shows
@@ -263,8 +266,8 @@ Handle AlAudioLibrary::BASS_StreamCreateFile(const std::string& path, uint32_t f
     if (!stream->reader) return 0;
     stream->loop = (flags & kSampleLoop) != 0;
     stream->sampleRate = stream->reader->sampleRate();
-    stream->framesPerBuffer =
-        std::max(kMinFramesPerBuffer, static_cast<size_t>(stream->sampleRate) / 2);
+    stream->framesPerBuffer = std::clamp(static_cast<size_t>(stream->sampleRate) / 2,
+                                         kMinFramesPerBuffer, kMaxFramesPerBuffer);
 
     // Decode the first blocks here, so that Play starts sound at once.
     Job first;

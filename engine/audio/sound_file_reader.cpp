@@ -4,11 +4,17 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace engine {
 namespace {
 
 constexpr size_t kScratchFrames = 4096;
+
+float sanitised(float x) {
+    if (!std::isfinite(x)) return 0.0f;
+    return std::clamp(x, -SoundFileReader::kMaxSample, SoundFileReader::kMaxSample);
+}
 
 }  // namespace
 
@@ -28,7 +34,8 @@ bool SoundFileReader::openFile() {
     SF_INFO info{};
     SNDFILE* file = sf_open(m_path.c_str(), SFM_READ, &info);
     if (!file) return false;
-    if (info.channels < 1 || info.samplerate < 1) {
+    if (info.channels < kMinChannels || info.channels > kMaxChannels ||
+        info.samplerate < kMinSampleRate || info.samplerate > kMaxSampleRate) {
         sf_close(file);
         return false;
     }
@@ -60,6 +67,7 @@ bool SoundFileReader::rewind() {
 
 size_t SoundFileReader::read(float* out, size_t frames, bool loop) {
     size_t done = 0;
+    int rewinds = 0;
     while (done < frames && !m_atEnd) {
         const size_t want = std::min(frames - done, kScratchFrames);
         // The end of the file is where decoding stops, not the length in the header: a
@@ -67,14 +75,16 @@ size_t SoundFileReader::read(float* out, size_t frames, bool loop) {
         const sf_count_t got =
             m_file ? sf_readf_float(m_file, m_scratch.data(), static_cast<sf_count_t>(want)) : 0;
         if (got <= 0) {
-            if (!loop || m_framesSinceStart == 0 || !rewind()) m_atEnd = true;
+            if (!loop || m_framesSinceStart == 0 || ++rewinds > kMaxRewindsPerRead || !rewind()) {
+                m_atEnd = true;
+            }
             continue;
         }
         const float* in = m_scratch.data();
         float* o = out + 2 * done;
         for (sf_count_t i = 0; i < got; ++i, in += m_channels) {
-            *o++ = in[0];
-            *o++ = in[m_right];
+            *o++ = sanitised(in[0]);
+            *o++ = sanitised(in[m_right]);
         }
         done += static_cast<size_t>(got);
         m_framesSinceStart += static_cast<size_t>(got);

@@ -6,6 +6,18 @@
 // reports no channel layout for the compressed formats, so there is nothing better to go on).
 // Not thread-safe: one stream owns its reader and one thread at a time uses it (the thread that
 // creates the stream, then the feeder).
+//
+// A header can claim anything, so what a recording may be is bounded here, from what real
+// recordings use, and nothing is ever sized from a header beyond these limits:
+// - 1 to 8 channels (7.1 is the most any real recording carries);
+// - 8000 to 192000 Hz (telephone speech to studio masters);
+// - the length in the header is not used at all: decoding stops where the data does.
+// A file outside them does not open, so its layer stays silent. Samples come out finite and
+// within +-4.0 (about +12 dBFS; real recordings stay within +-1.0, a float file a little past
+// it): not-a-number and infinity read as 0, anything louder is clipped to the bound, so a
+// damaged file can never put an insane value into the mix. A loop whose file yields no frames
+// after starting over, or which starts over more than kMaxRewindsPerRead times to fill one
+// read (a loop of a handful of frames), ends instead of spinning.
 #pragma once
 
 #include <cstddef>
@@ -19,7 +31,14 @@ namespace engine {
 
 class SoundFileReader {
 public:
-    // nullptr when the path is not a regular file libsndfile can decode.
+    static constexpr int kMinChannels = 1;
+    static constexpr int kMaxChannels = 8;
+    static constexpr int kMinSampleRate = 8000;
+    static constexpr int kMaxSampleRate = 192000;
+    static constexpr float kMaxSample = 4.0f;
+    static constexpr int kMaxRewindsPerRead = 1000;
+
+    // nullptr when the path is not a regular file libsndfile can decode within the limits above.
     static std::unique_ptr<SoundFileReader> open(const std::string& path);
     ~SoundFileReader();
     SoundFileReader(const SoundFileReader&) = delete;

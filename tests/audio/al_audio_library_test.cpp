@@ -18,6 +18,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <limits>
 #include <random>
 #include <string>
 #include <thread>
@@ -423,6 +425,112 @@ TEST_F(LoopbackTest, WhatIsNotARecordingGivesNoHandle) {
         for (uint32_t flags : {0u, kSampleLoop}) {
             EXPECT_EQ(lib.BASS_StreamCreateFile(dir.file(name), flags), 0u) << name;
         }
+    }
+}
+
+// Resident memory of this process, in MB.
+long residentMb() {
+    std::ifstream in("/proc/self/statm");
+    long size = 0, resident = 0;
+    in >> size >> resident;
+    return resident * sysconf(_SC_PAGESIZE) / (1024 * 1024);
+}
+
+// A header may claim any rate, channel count or length. Each case patches one field of a valid
+// PCM WAV of 20000 frames. Claims past what any recording has give no handle; a claim the file
+// does not back (a 4 GB data chunk) plays what is there, ends and stays small. Before the limits,
+// a rate of 50 MHz made each stream's buffers 200 MB apiece and a loop filled them by decoding
+// the file over and over.
+struct HostileHeader {
+    const char* name;
+    size_t fmtOffset;  // into the "fmt " chunk's body, or kDataSize: the data chunk's size field
+    int bytes;
+    uint32_t value;
+    bool opens;
+};
+
+constexpr size_t kDataSize = size_t(-1);
+
+void PrintTo(const HostileHeader& c, std::ostream* os) { *os << c.name; }
+
+class HostileHeaderTest : public LoopbackTest,
+                          public ::testing::WithParamInterface<HostileHeader> {};
+
+TEST_P(HostileHeaderTest, GivesNoHandleOrABoundedStream) {
+    const HostileHeader& c = GetParam();
+    const std::string path =
+        writeRecording(dir, "good", {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, kRate, 20000});
+    std::string bytes;
+    {
+        std::ifstream in(path, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    const size_t fmt = bytes.find("fmt ");
+    const size_t data = bytes.find("data");
+    ASSERT_NE(fmt, std::string::npos);
+    ASSERT_NE(data, std::string::npos);
+    const size_t at = c.fmtOffset == kDataSize ? data + 4 : fmt + 8 + c.fmtOffset;
+    for (int i = 0; i < c.bytes; ++i) bytes[at + i] = char((c.value >> (8 * i)) & 0xff);
+    writeBytes(path, bytes);
+
+    const long before = residentMb();
+    for (uint32_t flags : {0u, kSampleLoop}) {
+        SCOPED_TRACE(flags);
+        const Handle h = lib.BASS_StreamCreateFile(path, flags);
+        if (!c.opens) {
+            EXPECT_EQ(h, 0u);
+            continue;
+        }
+        ASSERT_NE(h, 0u);
+        ASSERT_NE(lib.BASS_ChannelPlay(h, 0), 0);
+        const std::vector<float> out = lib.renderFrames(20000 + 8192);
+        for (float x : out) ASSERT_TRUE(std::isfinite(x) && std::fabs(x) <= 1.0f) << x;
+        if (flags == 0) EXPECT_EQ(lib.BASS_ChannelIsActive(h), 0u) << "ends where the data does";
+        lib.BASS_StreamFree(h);
+    }
+    EXPECT_LT(residentMb() - before, 32) << "MB more resident after the streams";
+}
+
+INSTANTIATE_TEST_SUITE_P(Claims, HostileHeaderTest,
+                         ::testing::Values(HostileHeader{"rate_50MHz", 4, 4, 50000000, false},
+                                           HostileHeader{"rate_400kHz", 4, 4, 400000, false},
+                                           HostileHeader{"rate_zero", 4, 4, 0, false},
+                                           HostileHeader{"channels_zero", 2, 2, 0, false},
+                                           HostileHeader{"channels_1000", 2, 2, 1000, false},
+                                           HostileHeader{"data_4GB", kDataSize, 4, 0xffffffffu,
+                                                         true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A float file carries whatever bits it holds. Not-a-number and infinities play as silence and
+// anything past the bound is clipped to it; values within it pass unchanged.
+TEST_F(LoopbackTest, NonFiniteAndHugeSamplesArriveFiniteAndBounded) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const std::vector<float> pattern = {0.25f, nan, inf, -inf, 1e30f, -1e30f, 3.5f, -5.0f};
+    const std::vector<float> heard = {0.25f, 0.0f, 0.0f, 0.0f, 4.0f, -4.0f, 3.5f, -4.0f};
+    const int frames = 20000;
+    const std::string path = dir.file("wild");
+    SF_INFO info{};
+    info.samplerate = kRate;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(f, nullptr);
+    std::vector<float> samples(2 * frames);
+    for (size_t i = 0; i < samples.size(); ++i) samples[i] = pattern[i % pattern.size()];
+    sf_writef_float(f, samples.data(), frames);
+    sf_close(f);
+
+    for (uint32_t flags : {0u, kSampleLoop}) {
+        const Handle h = lib.BASS_StreamCreateFile(path, flags);
+        ASSERT_NE(h, 0u);
+        ASSERT_NE(lib.BASS_ChannelPlay(h, 0), 0);
+        const std::vector<float> out = lib.renderFrames(frames);
+        EXPECT_EQ(
+            firstMismatch(out, 0, out.size(), [&](size_t i) { return heard[i % heard.size()]; }),
+            "")
+            << flags;
+        lib.BASS_StreamFree(h);
     }
 }
 
