@@ -2,7 +2,7 @@
 # The real program under faults from outside: damaged or unreadable recordings, the sound server
 # killed and restarted, the default sink switched while playing, and two copies started at once.
 # Usage: faults.sh PATH/TO/Ombrelin CASE
-#   CASE: bad-recordings | server-restart | sink-change | two-starts
+#   CASE: bad-recordings | server-restart | sink-change | two-starts | session-ends
 set -uo pipefail
 binary=$1
 case_name=$2
@@ -233,6 +233,28 @@ two-starts)
     }
     for round in 1 2 3 4 5; do
         check "two starts at once, round $round: one runs, the other exits 0" one_round
+    done
+    ;;
+
+session-ends)
+    # Each way a session ends a program runs the close path: the settings are saved and the
+    # program exits 0. Offscreen window and silent sound device, as for two-starts.
+    make_program_folder
+    export QT_QPA_PLATFORM=offscreen ALSOFT_DRIVERS=null PULSE_SERVER=unix:/nonexistent
+    ended_by() {  # ended_by SIGNAL
+        all_layers_off "$prog/n_p_d.ini"
+        start_program
+        # Started once it holds its single-instance lock; the settings are read right after.
+        wait_for 10 bash -c "ls -l /proc/$app_pid/fd 2>/dev/null | grep -q '\.lock'" || return 1
+        sleep 1
+        rm -f "$prog/n_p_d.ini"
+        kill "-$1" "$app_pid"
+        exit_code=
+        wait_for 15 ended "$app_pid" && [ "$exit_code" = 0 ] &&
+            [ "$(grep -c $'\r$' "$prog/n_p_d.ini" 2>/dev/null)" = 23 ]
+    }
+    for sig in TERM INT HUP; do
+        check "SIG$sig saves the settings and ends with 0" ended_by $sig
     done
     ;;
 
