@@ -241,21 +241,31 @@ session-ends)
     # program exits 0. Offscreen window and silent sound device, as for two-starts.
     make_program_folder
     export QT_QPA_PLATFORM=offscreen ALSOFT_DRIVERS=null PULSE_SERVER=unix:/nonexistent
-    ended_by() {  # ended_by SIGNAL
+    ended_by() {  # ended_by SIGNAL [COMMAND PREFIX...]
+        local sig=$1
+        shift
         all_layers_off "$prog/n_p_d.ini"
-        start_program
+        start_program "$@"
         # Started once it holds its single-instance lock; the settings are read right after.
         wait_for 10 bash -c "ls -l /proc/$app_pid/fd 2>/dev/null | grep -q '\.lock'" || return 1
         sleep 1
         rm -f "$prog/n_p_d.ini"
-        kill "-$1" "$app_pid"
+        kill "-$sig" "$app_pid"
         exit_code=
         wait_for 15 ended "$app_pid" && [ "$exit_code" = 0 ] &&
             [ "$(grep -c $'\r$' "$prog/n_p_d.ini" 2>/dev/null)" = 23 ]
     }
+    # A user's own OpenAL configuration is left alone: the program writes none of its own then.
+    printf '[general]\n' >"$work/user-openal.conf"
+    openal_files() { ls "$XDG_RUNTIME_DIR" | grep -qi openal; }
+    export -f openal_files
+    check "with ALSOFT_CONF set: SIGTERM ends it with 0" ended_by TERM env ALSOFT_CONF="$work/user-openal.conf"
+    check "with ALSOFT_CONF set: no configuration of its own written" bash -c "! openal_files"
+    check "with ALSOFT_CONF set: the user's file untouched" [ "$(cat "$work/user-openal.conf")" = "[general]" ]
     for sig in TERM INT HUP; do
         check "SIG$sig saves the settings and ends with 0" ended_by $sig
     done
+    check "without ALSOFT_CONF its own configuration is written" openal_files
     ;;
 
 *)
