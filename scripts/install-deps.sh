@@ -8,7 +8,7 @@ set -euo pipefail
 
 build_packages=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev libxcb1-dev libopenal-dev libsndfile1-dev libpulse-dev libasound2-dev
+    qt6-base-dev libxcb1-dev libopenal-dev libsndfile1-dev libpulse-dev libasound2-dev zlib1g-dev
     fonts-wine
 )
 package_packages=(

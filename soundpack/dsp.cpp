@@ -1,6 +1,7 @@
 #include "dsp.h"
 
 #include <algorithm>
+#include <complex>
 #include <deque>
 #include <utility>
 
@@ -270,6 +271,27 @@ void removeDc(Stereo& s) {
     for (size_t i = 0; i < s.size(); ++i) {
         s.l[i] = static_cast<float>(s.l[i] - ml);
         s.r[i] = static_cast<float>(s.r[i] - mr);
+    }
+}
+
+void fft(std::vector<std::complex<double>>& a) {
+    const size_t n = a.size();
+    for (size_t i = 1, j = 0; i < n; ++i) {
+        size_t bit = n >> 1;
+        for (; j & bit; bit >>= 1) j ^= bit;
+        j ^= bit;
+        if (i < j) std::swap(a[i], a[j]);
+    }
+    for (size_t len = 2; len <= n; len <<= 1) {
+        const std::complex<double> w(std::cos(-kTwoPi / len), std::sin(-kTwoPi / len));
+        for (size_t i = 0; i < n; i += len) {
+            std::complex<double> wk(1);
+            for (size_t j = 0; j < len / 2; ++j, wk *= w) {
+                const auto u = a[i + j], v = a[i + j + len / 2] * wk;
+                a[i + j] = u + v;
+                a[i + j + len / 2] = u - v;
+            }
+        }
     }
 }
 

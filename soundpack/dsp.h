@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cmath>
+#include <complex>
 #include <cstddef>
 #include <vector>
 
@@ -136,6 +137,9 @@ void fadeEdges(Stereo& s, double fadeInSec, double fadeOutSec);
 // Smooth look-ahead peak limiter: no sample above `ceiling`, gain changes over ~`windowSec`.
 void limitPeaks(Stereo& s, double ceiling, double windowSec);
 void removeDc(Stereo& s);
+
+// In-place radix-2 FFT; the size must be a power of two.
+void fft(std::vector<std::complex<double>>& a);
 
 // White noise in [-1, 1).
 inline double whiteNoise(Rng& rng) { return rng.uniform() * 2.0 - 1.0; }

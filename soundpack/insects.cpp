@@ -165,6 +165,13 @@ Stereo flyBy(Rng& rng, double wingHz, double seconds, double speed, double close
 
 }  // namespace
 
+const char* insectName(int index) {
+    static const char* const kNames[kInsectCount] = {
+        "field cricket", "tree cricket", "bush-cricket", "grasshopper",
+        "cicada",        "bumblebee",    "mosquito",     "mole cricket"};
+    return index >= 1 && index <= kInsectCount ? kNames[index - 1] : "insect";
+}
+
 Stereo renderInsect(int index, Rng& rng) {
     Rng shape = rng.fork(3);
     if (index == 6)

@@ -16,6 +16,7 @@
 
 #include "dsp.h"
 #include "pack.h"
+#include "sheet.h"
 
 namespace {
 
@@ -25,6 +26,7 @@ constexpr const char* kManifest = "soundpack-manifest.txt";
 struct Options {
     std::string out = ".";
     std::string only;
+    std::string sheet;
     bool shortMode = false;
     int jobs = 0;
 };
@@ -32,7 +34,9 @@ struct Options {
 void usage() {
     std::fprintf(stderr,
                  "usage: ombrelin_soundpack [--out DIR] [--only NAME] [--short] [--jobs N]\n"
-                 "  renders the default sound pack into DIR/samp_povt and DIR/samp_raz\n");
+                 "       ombrelin_soundpack [--out DIR] --sheet SHEETDIR\n"
+                 "  renders the default sound pack into DIR/samp_povt and DIR/samp_raz;\n"
+                 "  with --sheet, draws the pack found in DIR as spectrograms into SHEETDIR\n");
 }
 
 bool parse(int argc, char** argv, Options* o) {
@@ -48,6 +52,8 @@ bool parse(int argc, char** argv, Options* o) {
             if (!value(&o->out)) return false;
         } else if (a == "--only") {
             if (!value(&o->only)) return false;
+        } else if (a == "--sheet") {
+            if (!value(&o->sheet)) return false;
         } else if (a == "--short") {
             o->shortMode = true;
         } else if (a == "--jobs") {
@@ -76,6 +82,33 @@ std::map<std::string, std::string> readManifest(const std::string& path) {
     return lines;
 }
 
+// The contact sheet of the pack already in `packDir`, decoded as the program would play it.
+int drawSheet(const std::string& packDir, const std::string& sheetDir) {
+    using namespace soundpack;
+    ::mkdir(sheetDir.c_str(), 0755);
+    std::vector<SheetItem> items;
+    for (const Entry& e : catalogue()) {
+        SheetItem it;
+        std::string error;
+        if (!decodeFile(packDir + "/" + e.folder + "/" + e.name, &it.audio, &error)) {
+            std::fprintf(stderr, "ombrelin_soundpack: %s/%s: %s\n", e.folder.c_str(),
+                         e.name.c_str(), error.c_str());
+            return 1;
+        }
+        it.file = e.name;
+        it.label = e.name + " " + describe(e);
+        items.push_back(std::move(it));
+    }
+    std::string error;
+    if (!writeSheet(sheetDir, items, &error)) {
+        std::fprintf(stderr, "ombrelin_soundpack: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("sound pack sheet: %zu pictures and sheet.png in %s\n", items.size(),
+                sheetDir.c_str());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -85,6 +118,7 @@ int main(int argc, char** argv) {
         usage();
         return 2;
     }
+    if (!opt.sheet.empty()) return drawSheet(opt.out, opt.sheet);
     std::vector<const Entry*> todo;
     if (!opt.only.empty()) {
         const Entry* e = findEntry(opt.only);

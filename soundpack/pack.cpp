@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "birds.h"
 #include "loudness.h"
 #include "synth.h"
 
@@ -57,6 +58,17 @@ void level(Stereo& s, size_t measureFrames, double targetLufs, bool loudestWindo
 const std::vector<Entry>& catalogue() {
     static const std::vector<Entry> c = makeCatalogue();
     return c;
+}
+
+std::string describe(const Entry& e) {
+    if (e.sound == "song") return songSpecies(speciesOfFile(e.index)).name;
+    if (e.sound == "call") return callKind(callOfFile(e.index)).name;
+    if (e.sound == "insect") return insectName(e.index);
+    if (e.sound == "brook") return e.index == 1 ? "lively brook" : "small brook";
+    if (e.sound == "chorus") return "dawn chorus " + std::to_string(e.index);
+    if (e.sound == "thunder") return "thunder bed";
+    if (e.kind == Kind::Long) return e.index == 1 ? "12 min rain with storm" : "12 min rain";
+    return "steady rain";
 }
 
 const Entry* findEntry(const std::string& name) {

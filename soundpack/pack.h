@@ -27,6 +27,8 @@ struct Entry {
 };
 
 const std::vector<Entry>& catalogue();
+// What a file holds, in a few words (the species, the call, the insect or the weather).
+std::string describe(const Entry& e);
 const Entry* findEntry(const std::string& name);
 
 constexpr double kLoopLufs = -23.0;

@@ -20,6 +20,7 @@ constexpr int kInsectCount = 8;
 Stereo renderSong(int species, Rng& rng);
 Stereo renderCall(int index, Rng& rng);
 Stereo renderInsect(int index, Rng& rng);
+const char* insectName(int index);
 
 Stereo renderBrook(bool lively, size_t loopFrames, size_t extra, Rng& rng);
 Stereo renderChorus(int morning, size_t loopFrames, size_t extra, Rng& rng);

@@ -5,31 +5,12 @@
 #include <complex>
 
 namespace soundpack_test {
+
+using soundpack::fft;
 namespace {
 
 constexpr double kRate = soundpack::kRate;
 constexpr double kPi = soundpack::kPi;
-
-void fft(std::vector<std::complex<double>>& a) {
-    const size_t n = a.size();
-    for (size_t i = 1, j = 0; i < n; ++i) {
-        size_t bit = n >> 1;
-        for (; j & bit; bit >>= 1) j ^= bit;
-        j ^= bit;
-        if (i < j) std::swap(a[i], a[j]);
-    }
-    for (size_t len = 2; len <= n; len <<= 1) {
-        const std::complex<double> w(std::cos(-2 * kPi / len), std::sin(-2 * kPi / len));
-        for (size_t i = 0; i < n; i += len) {
-            std::complex<double> wk(1);
-            for (size_t j = 0; j < len / 2; ++j, wk *= w) {
-                const auto u = a[i + j], v = a[i + j + len / 2] * wk;
-                a[i + j] = u + v;
-                a[i + j + len / 2] = u - v;
-            }
-        }
-    }
-}
 
 std::vector<double> hann(size_t n) {
     std::vector<double> w(n);
