@@ -126,6 +126,20 @@ TEST_F(PulseVolumeTest, SliderPositionsReadBackExactly) {
     }
 }
 
+// The word's two channel levels may differ; the sink then takes the louder one on every channel.
+TEST_F(PulseVolumeTest, TheLouderOfTwoChannelLevelsWins) {
+    const struct {
+        uint32_t word;
+        long raw;
+    } cases[] = {
+        {0x00004C2C, 19500}, {0x4C2C0000, 19500}, {0x028A7EF4, 32500}, {0x7EF4028A, 32500}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.word);
+        EXPECT_TRUE(m_volume.setWaveVolume(c.word));
+        EXPECT_EQ(pactlVolumes(), std::vector<long>(2, c.raw));
+    }
+}
+
 TEST_F(PulseVolumeTest, SilenceIsVolumeZeroAndTheLevelComesBack) {
     ASSERT_TRUE(m_volume.setWaveVolume(wordForPosition(50)));
     ASSERT_TRUE(m_volume.setWaveVolume(0));
