@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <string>
 
 #include "engine/audio/sound_file_reader.h"
@@ -33,6 +34,15 @@ constexpr auto kShortestSleep = std::chrono::milliseconds(10);
 constexpr auto kLongestAudibleSleep = std::chrono::seconds(1);  // how soon a lost server shows
 constexpr auto kReopenPeriod = std::chrono::seconds(1);
 constexpr auto kSleepUntilWoken = std::chrono::milliseconds::max();
+// How long a close waits for the feeder to stop, and then for the device to close. Either can be
+// stuck inside a call into a sound server that hangs without going away (stopped, or its
+// machine unreachable); the close must still end, so past this the thread is left behind for
+// the process's exit to reclaim.
+constexpr auto kCloseDeadline = std::chrono::seconds(2);
+
+void reportServerHangs() {
+    std::fprintf(stderr, "ombrelin: the sound server does not answer; closing without it\n");
+}
 constexpr int kRenderBlock = 1024;
 
 // Handles are never reused within a process, whatever instance issued them, so a stale handle
@@ -173,6 +183,25 @@ struct AlAudioLibrary::Device {
         return value != ALC_FALSE;
     }
 };
+
+// Closing a device waits for its sound server. The close runs on a thread of its own that owns
+// the device, so when the server does not answer in time that thread can be left behind
+// without touching anything of this instance.
+void AlAudioLibrary::closeWithin(std::unique_ptr<Device> device, std::chrono::milliseconds limit) {
+    if (!device) return;
+    std::promise<void> closed;
+    std::future<void> done = closed.get_future();
+    std::thread closer([d = std::move(device), c = std::move(closed)]() mutable {
+        d.reset();
+        c.set_value();
+    });
+    if (done.wait_for(limit) == std::future_status::ready) {
+        closer.join();
+    } else {
+        reportServerHangs();
+        closer.detach();
+    }
+}
 
 // One playing recording. The fields above the reader are shared (guarded by the library's
 // mutex); the reader and the decoded blocks belong to whoever decodes: the creating thread until
@@ -368,13 +397,20 @@ int AlAudioLibrary::BASS_Stop() {
 }
 
 int AlAudioLibrary::BASS_Free() {
+    if (m_abandoned) return 0;
     if (m_feeder.joinable()) {
-        {
-            std::lock_guard<std::mutex> lock(m_wakeMutex);
-            m_quit = true;
-        }
+        std::unique_lock<std::mutex> wake(m_wakeMutex);
+        m_quit = true;
         m_wake.notify_all();
+        const bool stopped =
+            m_wake.wait_for(wake, kCloseDeadline, [this] { return m_feederStopped; });
+        wake.unlock();
+        if (!stopped) {
+            abandonFeeder();
+            return 1;
+        }
         m_feeder.join();
+        m_feederStopped = false;
     }
     std::unique_ptr<Device> closing;
     {
@@ -383,6 +419,7 @@ int AlAudioLibrary::BASS_Free() {
         freeAllLocked();
         closing = std::move(m_device);
     }
+    closeWithin(std::move(closing), kCloseDeadline);
     return 1;
 }
 
@@ -431,6 +468,23 @@ void AlAudioLibrary::feederLoop() {
         }
         m_kick = false;
     }
+    m_feederStopped = true;
+    m_wake.notify_all();
+}
+
+// The feeder did not stop in time. Closing the device would call into the same hung server, so
+// the device is let go unclosed and the streams are left as they are: the process is closing and
+// its exit reclaims both. The feeder, if it ever returns, finds no device and ends. From here on
+// every call on this instance fails.
+void AlAudioLibrary::abandonFeeder() {
+    reportServerHangs();
+    m_feeder.detach();
+    m_abandoned = true;
+    // Taken when free; when the feeder holds the lock it is blocked inside the server and
+    // touches the device no more until that call returns.
+    const bool locked = m_mutex.try_lock();
+    m_device.release();
+    if (locked) m_mutex.unlock();
 }
 
 // One round of the feeder: take back played buffers, decode the next blocks without holding the

@@ -12,6 +12,9 @@
 // hand with pump() (decode and queue what the sources need) and render() (mix the next frames,
 // stereo float at the rate given to BASS_Init), which makes the output the same on every run.
 //
+// BASS_Free ends within a few seconds even when the sound server hangs without going away: a
+// feeder or a device close stuck in a call into it is left behind for the process's exit.
+//
 // While the sound server is gone every stream stays live: loops and unfinished one-shots read
 // as active and carry on from about where they were once it is back; a one-shot whose last
 // block had already been decoded reads as ended, even if the loss cut its last second short.
@@ -65,6 +68,8 @@ private:
     struct Job;
 
     void feederLoop();
+    void abandonFeeder();
+    static void closeWithin(std::unique_ptr<Device> device, std::chrono::milliseconds limit);
     void wakeFeeder();
     std::chrono::milliseconds service();
     std::chrono::milliseconds nextRound();
@@ -95,7 +100,9 @@ private:
     std::mutex m_wakeMutex;
     std::condition_variable m_wake;
     bool m_quit = false;
-    bool m_kick = false;  // the UI has work for the feeder before its next round
+    bool m_kick = false;           // the UI has work for the feeder before its next round
+    bool m_feederStopped = false;  // the feeder has left its loop
+    bool m_abandoned = false;      // the feeder did not stop at a close and was left behind
 };
 
 }  // namespace engine

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The real program under faults from outside: damaged or unreadable recordings, the sound server
-# killed and restarted, the default sink switched while playing, and two copies started at once.
+# killed and restarted or hung, the default sink switched while playing, and two copies started
+# at once.
 # Usage: faults.sh PATH/TO/Ombrelin CASE
-#   CASE: bad-recordings | server-restart | sink-change | two-starts | session-ends
+#   CASE: bad-recordings | server-restart | server-restart-idle | server-hung-close |
+#         sink-change | two-starts | session-ends
 set -uo pipefail
 binary=$1
 case_name=$2
@@ -181,6 +183,28 @@ server-restart-idle)
     need_pulse
     click_in_window "$(main_window)" 19 34  # "Ручей"
     check "the brook heard after the restart" wait_for 15 heard
+    ;;
+
+server-hung-close)
+    # The sound server stops answering without going away (SIGSTOP): nothing the audio layer
+    # calls into it returns. SIGTERM must still save the settings and end the program.
+    make_program_folder
+    need_pulse
+    need_x
+    check "window shown with every layer on" start_with_every_layer
+    check "heard before the server hangs" wait_for 5 heard
+    click_in_window "$(main_window)" 19 34  # the brook off: a change only the save keeps
+    sleep 0.5
+    kill -STOP "$pa_pid"
+    sleep 2
+    kill -TERM "$app_pid"
+    exit_code=
+    started=$SECONDS
+    check "SIGTERM ends the program within 8 s while the server hangs" wait_for 8 ended "$app_pid"
+    echo "ended $((SECONDS - started)) s after SIGTERM (whole seconds), exit code $exit_code"
+    check "exit code 0" [ "$exit_code" = 0 ]
+    check "the settings were saved" [ "$(head -1 "$prog/n_p_d.ini" | tr -d '\r')" = 0 ]
+    kill -CONT "$pa_pid"
     ;;
 
 sink-change)
