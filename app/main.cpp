@@ -10,6 +10,7 @@
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <cerrno>
 #include <csignal>
 #include <memory>
 
@@ -32,9 +33,12 @@ namespace {
 // thread like any other event.
 int g_signalPipe[2] = {-1, -1};
 
+// The signal may land anywhere, also between a failing call and the code reading its errno.
 void onTerminationSignal(int) {
+    const int savedErrno = errno;
     const char byte = 1;
     [[maybe_unused]] ssize_t n = write(g_signalPipe[1], &byte, 1);
+    errno = savedErrno;
 }
 
 void installSignalPipe() {
