@@ -2,8 +2,10 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 
 SingleInstance::~SingleInstance() {
@@ -16,14 +18,45 @@ std::string SingleInstance::lockPath() const {
     return "/tmp/" + m_name + "-" + std::to_string(getuid()) + ".lock";
 }
 
-bool SingleInstance::acquire() {
-    if (m_fd >= 0) return true;
-    const int fd = open(lockPath().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+std::string SingleInstance::privateLockPath() const {
+    const char* cache = std::getenv("XDG_CACHE_HOME");
+    if (cache && *cache == '/') return std::string(cache) + "/ombrelin/" + m_name + ".lock";
+    const char* home = std::getenv("HOME");
+    if (home && *home == '/') return std::string(home) + "/.cache/ombrelin/" + m_name + ".lock";
+    return {};
+}
+
+int SingleInstance::lockAt(const std::string& path) {
+    // No symlink is followed and the file must be a plain file of this user: anything else was
+    // put there by someone else.
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid()) {
         close(fd);
-        return false;
+        return -1;
+    }
+    // The sticky bit keeps the runtime folder's periodic clean-up from removing the file while
+    // it is held.
+    fchmod(fd, S_ISVTX | S_IRUSR | S_IWUSR);
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        close(fd);
+        return error == EWOULDBLOCK ? 0 : -1;
     }
     m_fd = fd;
-    return true;
+    return 1;
+}
+
+bool SingleInstance::acquire() {
+    if (m_fd >= 0) return true;
+    const int result = lockAt(lockPath());
+    if (result >= 0) return result == 1;
+    const std::string fallback = privateLockPath();
+    if (fallback.empty()) return false;
+    // Made for the user alone; an existing folder is left as the user has it.
+    const std::string folder = fallback.substr(0, fallback.rfind('/'));
+    mkdir(folder.substr(0, folder.rfind('/')).c_str(), 0700);
+    mkdir(folder.c_str(), 0700);
+    return lockAt(fallback) == 1;
 }

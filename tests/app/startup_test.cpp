@@ -1,10 +1,12 @@
 // Start-up and close of the window logic over fakes.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "app/single_instance.h"
 #include "engine/random.h"
@@ -154,6 +156,7 @@ TEST(SingleInstance, SecondHolderIsRefusedUntilTheFirstEnds) {
     struct stat st {};
     ASSERT_EQ(stat(third.lockPath().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0022, 0u) << "nobody else may write the lock file";
+    EXPECT_NE(st.st_mode & S_ISVTX, 0u) << "sticky, so the runtime folder's clean-up keeps it";
 }
 
 // Without a runtime folder, or with one where no lock can be made, a start still never lets
@@ -174,6 +177,7 @@ TEST(SingleInstance, WithoutAUsableRuntimeFolderOnlyOneRuns) {
                           {"empty", "", true},
                           {"not a folder", notAFolder.c_str(), false},
                           {"missing", "/nonexistent/ombrelin-runtime", false}};
+    setenv("XDG_CACHE_HOME", (std::string(dir) + "/cache").c_str(), 1);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         if (c.runtime)
@@ -195,6 +199,67 @@ TEST(SingleInstance, WithoutAUsableRuntimeFolderOnlyOneRuns) {
         setenv("XDG_RUNTIME_DIR", savedValue.c_str(), 1);
     else
         unsetenv("XDG_RUNTIME_DIR");
+    unsetenv("XDG_CACHE_HOME");
+    std::filesystem::remove_all(dir);
+}
+
+// Without a runtime folder the lock's name in /tmp is known to every user. Whatever someone
+// else put there (a symlink to a file of the user's, a file or a folder of theirs), the start
+// neither writes through it nor stops because of it: it locks in the user's own cache folder,
+// and a second start is still refused.
+TEST(SingleInstance, WhatAnotherUserPlantsInTmpIsNotUsed) {
+    const char* saved = std::getenv("XDG_RUNTIME_DIR");
+    const std::string savedValue = saved ? saved : "";
+    unsetenv("XDG_RUNTIME_DIR");
+    char dir[] = "/tmp/ombrelin-lock-XXXXXX";
+    ASSERT_TRUE(mkdtemp(dir));
+    setenv("XDG_CACHE_HOME", (std::string(dir) + "/cache").c_str(), 1);
+    const std::string victim = std::string(dir) + "/victim";
+    const bool root = geteuid() == 0;  // only root can make a file of another user
+    struct Case {
+        const char* what;
+        void (*plant)(const std::string& at, const std::string& victim);
+        bool inTmp;  // the /tmp lock itself is used
+    };
+    const Case cases[] = {
+        {"nothing", [](const std::string&, const std::string&) {}, true},
+        {"symlink",
+         [](const std::string& at, const std::string& v) { symlink(v.c_str(), at.c_str()); },
+         false},
+        {"folder", [](const std::string& at, const std::string&) { mkdir(at.c_str(), 0755); },
+         false},
+        {"file of another user",
+         [](const std::string& at, const std::string&) {
+             std::ofstream(at) << "";
+             chmod(at.c_str(), 0666);
+             [[maybe_unused]] int r = chown(at.c_str(), 65534, 65534);
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (!root && std::string(c.what) == "file of another user") continue;
+        const std::string name = "ombrelin-test-" + std::to_string(getpid());
+        SingleInstance first(name);
+        std::filesystem::remove_all(first.lockPath());
+        std::filesystem::remove_all(std::string(dir) + "/cache");
+        std::ofstream(victim) << "keep";
+        c.plant(first.lockPath(), victim);
+        ASSERT_TRUE(first.acquire()) << "a planted lock stops the start";
+        SingleInstance second(name);
+        EXPECT_FALSE(second.acquire()) << "two instances hold the lock";
+        struct stat st {};
+        const std::string used = c.inTmp ? first.lockPath() : first.privateLockPath();
+        ASSERT_EQ(lstat(used.c_str(), &st), 0) << used;
+        EXPECT_TRUE(S_ISREG(st.st_mode));
+        EXPECT_EQ(st.st_uid, geteuid());
+        EXPECT_EQ(st.st_mode & 0077, 0u) << "the lock is the user's alone";
+        std::ifstream in(victim);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep");
+        std::filesystem::remove_all(first.lockPath());
+    }
+    if (saved) setenv("XDG_RUNTIME_DIR", savedValue.c_str(), 1);
+    unsetenv("XDG_CACHE_HOME");
     std::filesystem::remove_all(dir);
 }
 
