@@ -3,6 +3,7 @@
 #include <AL/al.h>
 #include <AL/alc.h>
 #include <AL/alext.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <future>
 #include <string>
 
@@ -82,18 +84,35 @@ constexpr const char* kLibraryConfig =
     "allow-moves = true\n"
     "fix-rate = true\n";
 
-// Runs before the first device is opened.
+// Runs before the first device is opened. The file goes to the user's runtime folder, or
+// without one to a fresh folder only the user can enter: a fixed name in /tmp could be a file or
+// a symlink planted by another user. It is written under a name of its own (created exclusively,
+// mode 0600) and renamed into place, so an existing file or symlink there is replaced, never
+// written through.
 void writeLibraryConfig() {
     static bool done = false;
     if (done || std::getenv("ALSOFT_CONF")) return;
     done = true;
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    const std::string dir = runtime && *runtime ? runtime : "/tmp";
+    std::string dir;
+    if (runtime && *runtime) {
+        dir = runtime;
+    } else {
+        std::string pattern = "/tmp/ombrelin-openal-XXXXXX";
+        if (!mkdtemp(pattern.data())) return;
+        dir = pattern;
+    }
     const std::string path = dir + "/ombrelin-" + std::to_string(getuid()) + "-openal.conf";
-    std::FILE* f = std::fopen(path.c_str(), "w");
-    if (!f) return;
-    const bool written = std::fputs(kLibraryConfig, f) >= 0;
-    if (std::fclose(f) == 0 && written) setenv("ALSOFT_CONF", path.c_str(), 0);
+    std::string temporary = path + ".XXXXXX";
+    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) return;
+    const size_t size = std::strlen(kLibraryConfig);
+    const bool written = write(fd, kLibraryConfig, size) == static_cast<ssize_t>(size);
+    if (close(fd) == 0 && written && rename(temporary.c_str(), path.c_str()) == 0) {
+        setenv("ALSOFT_CONF", path.c_str(), 0);
+    } else {
+        unlink(temporary.c_str());
+    }
 }
 
 }  // namespace

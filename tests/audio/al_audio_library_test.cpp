@@ -9,6 +9,7 @@
 #include <signal.h>
 #include <sndfile.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -603,6 +604,50 @@ int initWithoutAnyOutput() {
 
 TEST_F(ChildProcessTest, InitFailsCleanlyWithoutAnyOutput) {
     EXPECT_CHILD_SUCCEEDS(initWithoutAnyOutput);
+}
+
+// The library's configuration file is the user's alone. In the runtime folder a symlink planted
+// under its name is replaced, never written through; without a runtime folder the file goes to a
+// fresh folder only the user can enter, not to a name in /tmp anyone can take first.
+int configurationFileIsPrivate(bool withRuntimeFolder) {
+    TempDir dir;
+    const std::string victim = dir.file("victim");
+    writeBytes(victim, "keep");
+    const std::string runtime = dir.file("run");
+    const std::string name = "/ombrelin-" + std::to_string(getuid()) + "-openal.conf";
+    unsetenv("ALSOFT_CONF");
+    setenv("ALSOFT_DRIVERS", "null", 1);
+    if (withRuntimeFolder) {
+        mkdir(runtime.c_str(), 0700);
+        if (symlink(victim.c_str(), (runtime + name).c_str()) != 0) return fail("plant");
+        setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    } else {
+        unsetenv("XDG_RUNTIME_DIR");
+    }
+    AlAudioLibrary lib;
+    if (lib.BASS_Init(-1, kRate, 0, nullptr) == 0) return fail("init");
+    const char* conf = std::getenv("ALSOFT_CONF");
+    if (!conf) return fail("configuration written");
+    const std::string path = conf;
+    const std::string folder = fs::path(path).parent_path().string();
+    struct stat file {};
+    struct stat parent {};
+    if (lstat(path.c_str(), &file) != 0 || stat(folder.c_str(), &parent) != 0) return fail("stat");
+    int result = 0;
+    if (!S_ISREG(file.st_mode) || (file.st_mode & 07777) != 0600) result = fail("a 0600 file");
+    if (file.st_uid != geteuid() || parent.st_uid != geteuid()) result = fail("the user's own");
+    if ((parent.st_mode & 0077) != 0) result = fail("in a folder of the user's alone");
+    if (withRuntimeFolder && path != runtime + name) result = fail("in the runtime folder");
+    std::ifstream in(victim);
+    if (std::string(std::istreambuf_iterator<char>(in), {}) != "keep") result = fail("victim kept");
+    lib.BASS_Free();
+    if (!withRuntimeFolder && folder.rfind("/tmp/ombrelin-openal-", 0) == 0) fs::remove_all(folder);
+    return result;
+}
+
+TEST_F(ChildProcessTest, ConfigurationFileIsPrivate) {
+    EXPECT_CHILD_SUCCEEDS([] { return configurationFileIsPrivate(true); });
+    EXPECT_CHILD_SUCCEEDS([] { return configurationFileIsPrivate(false); });
 }
 
 // With the feeder thread running on a real-time (silent) device, a loop keeps sounding and a
