@@ -17,6 +17,7 @@
 #include "app/form_ombrelin.h"
 #include "app/mpris.h"
 #include "app/now_playing.h"
+#include "app/platform_choice.h"
 #include "app/single_instance.h"
 #include "engine/audio/al_audio_library.h"
 #include "engine/volume/pulse_volume.h"
@@ -60,6 +61,7 @@ QIcon applicationIcon() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    app::choosePlatform(argc, argv);
     // Whole-number scaling keeps the window's logical DPI (and so its layout scale) exact.
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
         Qt::HighDpiScaleFactorRoundingPolicy::Round);

@@ -1,5 +1,6 @@
 #include "ui/tray_presence.h"
 
+#include <QGuiApplication>
 #include <QTimer>
 
 #include "form/dialogs.h"
@@ -28,6 +29,10 @@ TrayPresence::TrayPresence(MainWindow& window, TrayIcon& tray, form::Dialogs& di
 
 void TrayPresence::windowMinimized() {
     if (!m_window.isMinimized() || m_tray.isVisible()) return;
+    // Wayland never tells a client that it was minimised (Qt reports a minimise it asked for
+    // itself and takes it back at once), so there minimising stays the compositor's own and the
+    // tray is never used.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) return;
     m_tray.setIconFromImage(m_soundOn() ? 1 : 0);
     if (m_tray.setVisible(true)) {
         m_window.hide();
