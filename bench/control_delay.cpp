@@ -4,7 +4,7 @@
 // brought back from volume 0 (it was held), and a new recording started. The figure is an upper
 // bound: the change may have arrived anywhere within its 10 ms piece.
 //
-// usage: control_delay [REPEATS]   (prints "NAME median MS max MS" per change)
+// usage: control_delay [REPEATS]   (prints "NAME MS..." per change)
 #include <pulse/error.h>
 #include <pulse/simple.h>
 #include <sndfile.h>
@@ -115,11 +115,12 @@ private:
 
 void settle(double s) { std::this_thread::sleep_for(std::chrono::duration<double>(s)); }
 
-void report(const char* name, std::vector<double> ms) {
-    std::sort(ms.begin(), ms.end());
-    const bool missed = std::any_of(ms.begin(), ms.end(), [](double v) { return std::isnan(v); });
-    std::printf("%s median %.0f max %.0f%s\n", name, ms[ms.size() / 2], ms.back(),
-                missed ? " (some never heard)" : "");
+// Every figure in the order measured: the first can differ (the sound server settles a new
+// stream's latency in its first seconds).
+void report(const char* name, const std::vector<double>& ms) {
+    std::printf("%s", name);
+    for (double v : ms) std::printf(std::isnan(v) ? " never" : " %.0f", v);
+    std::printf("\n");
 }
 
 }  // namespace

@@ -66,9 +66,11 @@ ALint sourceInt(ALuint source, ALenum param) {
 // The audio library's settings for a background player, read from the extra configuration file
 // named by ALSOFT_CONF (a user who set that variable keeps it for themselves):
 // - a soundscape needs no low latency, so the library mixes in large periods: each one is a
-//   wake-up of its mixer and of its sound-server thread. Two periods of 4096 frames keep about
-//   170-190 ms in the server, so a slider is still heard within a quarter of a second (gains act
-//   where the library mixes, so a change waits behind what is already mixed, nothing more);
+//   wake-up of its mixer and of its sound-server thread. Three periods of 3072 frames keep about
+//   200 ms in the server, so a slider is still heard within a quarter of a second (gains act
+//   where the library mixes, so a change waits behind what is already mixed, nothing more).
+//   Not two periods: PulseAudio then sizes its own sink buffer to nothing and wakes every
+//   millisecond, at several times the server's CPU;
 // - mix at the sound server's rate, so nothing is resampled twice;
 // - float output needs no dither; the limiter stays (see Device::open);
 // - OpenAL Soft pins its PulseAudio stream to the sink it opened on, so switching the desktop's
@@ -76,8 +78,8 @@ ALint sourceInt(ALuint source, ALenum param) {
 //   that.
 constexpr const char* kLibraryConfig =
     "[general]\n"
-    "period_size = 4096\n"
-    "periods = 2\n"
+    "period_size = 3072\n"
+    "periods = 3\n"
     "dither = false\n"
     "output-limiter = true\n"
     "[pulse]\n"
