@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace settings {
@@ -180,8 +181,26 @@ std::string serialize(const form::MainForm& form) {
     return out;
 }
 
-bool saveAtomically(const std::string& path, const std::string& content, std::string& reason,
+bool saveAtomically(const std::string& linkPath, const std::string& content, std::string& reason,
                     const WriteFunction& write) {
+    // A settings file the user made a symlink (to keep it with their other dotfiles, say) is
+    // written through to its target; renaming over the link would turn it into a plain file.
+    std::string path = linkPath;
+    struct stat link {};
+    if (lstat(linkPath.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        if (char* target = realpath(linkPath.c_str(), nullptr)) {
+            path = target;
+            std::free(target);
+        }
+    }
+    // A file the user made read-only pins their settings: it is kept, and the save fails as it
+    // would writing it in place. The mode bits count, not only access(): root may write anything.
+    struct stat old {};
+    const bool exists = stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    if (exists && (access(path.c_str(), W_OK) != 0 || (old.st_mode & 0222) == 0)) {
+        reason = std::strerror(EACCES);
+        return false;
+    }
     const size_t slash = path.rfind('/');
     const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
     const std::string tempPrefix =
@@ -193,10 +212,15 @@ bool saveAtomically(const std::string& path, const std::string& content, std::st
         reason = std::strerror(errno);
         return false;
     }
-    // mkstemp creates the file private; give it the mode a plain create would.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
+    // mkstemp creates the file private; give it the old file's mode, or for a new file the mode
+    // a plain create would.
+    if (exists) {
+        fchmod(fd, old.st_mode & 07777);
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        fchmod(fd, 0666 & ~mask);
+    }
 
     const char* data = content.data();
     size_t left = content.size();

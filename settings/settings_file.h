@@ -37,7 +37,9 @@ std::vector<std::string_view> splitLines(std::string_view content);
 std::string serialize(const form::MainForm& form);
 
 // Writes the whole content to a temporary file in the same folder, flushes it to disk and
-// renames it over path. On failure path is left as it was and reason says why.
+// renames it over path. On failure path is left as it was and reason says why. A symlink is
+// written through to its target, an existing file keeps its mode, and a file without write
+// permission is not replaced.
 using WriteFunction = std::function<ssize_t(int fd, const void* data, size_t size)>;
 bool saveAtomically(const std::string& path, const std::string& content, std::string& reason,
                     const WriteFunction& write = nullptr);

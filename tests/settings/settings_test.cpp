@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <regex>
 #include <sstream>
@@ -299,6 +300,49 @@ TEST(Save, NewFileModeFollowsTheUmask) {
         struct stat st {};
         ASSERT_EQ(stat(h.settingsPath().c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 07777, mode);
+    }
+}
+
+// What the user did to an existing settings file survives a save: a read-only file is kept and
+// the failure shown, a file's mode stays as it was, and a symlinked file is written through to
+// its target with the link left in place.
+TEST(Save, TheUsersReadOnlyModeAndSymlinkAreKept) {
+    struct Case {
+        const char* what;
+        mode_t mode;
+        bool symlinked;
+        bool saved;
+    };
+    const Case cases[] = {{"read-only", 0444, false, false},
+                          {"own mode", 0640, false, true},
+                          {"symlinked", 0600, true, true},
+                          {"symlinked to a read-only file", 0444, true, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Harness h;
+        const std::string file = c.symlinked ? (h.dir / "real.ini").string() : h.settingsPath();
+        std::ofstream(file, std::ios::binary) << "old\r\n";
+        if (c.symlinked) ASSERT_EQ(symlink(file.c_str(), h.settingsPath().c_str()), 0);
+        ASSERT_EQ(chmod(file.c_str(), c.mode), 0);
+        const mode_t before = umask(022);
+        EXPECT_EQ(h.app->settingsFile().btn2Click(), c.saved);
+        umask(before);
+        std::ifstream in(file, std::ios::binary);
+        const std::string content(std::istreambuf_iterator<char>(in), {});
+        if (c.saved) {
+            EXPECT_EQ(content, settings::serialize(h.f()));
+            EXPECT_TRUE(h.dialogs.shown.empty());
+        } else {
+            EXPECT_EQ(content, "old\r\n");
+            ASSERT_EQ(h.dialogs.shown.size(), 1u);
+            EXPECT_EQ(h.dialogs.shown[0].kind, form::MessageKind::StopError);
+            EXPECT_NE(h.dialogs.shown[0].text.find(std::strerror(EACCES)), std::string::npos);
+        }
+        struct stat st {};
+        ASSERT_EQ(stat(file.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, c.mode);
+        ASSERT_EQ(lstat(h.settingsPath().c_str(), &st), 0);
+        EXPECT_EQ(S_ISLNK(st.st_mode), c.symlinked);
     }
 }
 
