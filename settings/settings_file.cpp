@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -91,16 +92,39 @@ const LineRule kLines[kLineCount] = {
 #undef COMBO
 
 // A save killed between creating its temporary file and renaming it leaves that file behind.
-// Only one instance saves at a time, so any such file found before a save is stranded.
+// A save holds an flock on its temporary file until the rename, and the kernel drops it when the
+// saver dies, so a file that can be locked is provably stranded; one that is locked belongs to a
+// save going on now (a second login of the same user, on a home shared between machines) and is
+// left alone.
 void removeStrandedTemps(const std::string& dir, const std::string& prefix) {
     DIR* d = opendir(dir.c_str());
     if (!d) return;
     while (const dirent* entry = readdir(d)) {
         const std::string name = entry->d_name;
-        if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0)
-            unlink((dir + "/" + name).c_str());
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const std::string path = dir + "/" + name;
+        const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0) continue;
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0) unlink(path.c_str());
+        close(fd);
     }
     closedir(d);
+}
+
+// A temporary file of this save, locked for as long as the save goes on. A sweep by another save
+// may remove the file between its creation and the lock; then a fresh one is made.
+int createLockedTemp(std::string& temp, const std::string& pattern) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        temp = pattern;
+        const int fd = mkstemp(temp.data());
+        if (fd < 0) return -1;
+        struct stat st {};
+        if (flock(fd, LOCK_EX) == 0 && fstat(fd, &st) == 0 && st.st_nlink > 0) return fd;
+        close(fd);
+    }
+    errno = EAGAIN;
+    return -1;
 }
 
 int hexDigit(char c) {
@@ -206,8 +230,8 @@ bool saveAtomically(const std::string& linkPath, const std::string& content, std
     const std::string tempPrefix =
         "." + (slash == std::string::npos ? path : path.substr(slash + 1)) + ".";
     removeStrandedTemps(dir, tempPrefix);
-    std::string temp = dir + "/" + tempPrefix + "XXXXXX";
-    const int fd = mkstemp(temp.data());
+    std::string temp;
+    const int fd = createLockedTemp(temp, dir + "/" + tempPrefix + "XXXXXX");
     if (fd < 0) {
         reason = std::strerror(errno);
         return false;
@@ -240,14 +264,13 @@ bool saveAtomically(const std::string& linkPath, const std::string& content, std
         reason = std::strerror(errno);
         ok = false;
     }
-    if (close(fd) != 0 && ok) {
-        reason = std::strerror(errno);
-        ok = false;
-    }
+    // Renamed while still open, so the lock covers the file until it has its final name; the
+    // data is on disk already, so closing cannot lose it.
     if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
         reason = std::strerror(errno);
         ok = false;
     }
+    close(fd);
     if (!ok) {
         unlink(temp.c_str());
         return false;

@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -344,6 +346,25 @@ TEST(Save, TheUsersReadOnlyModeAndSymlinkAreKept) {
         ASSERT_EQ(lstat(h.settingsPath().c_str(), &st), 0);
         EXPECT_EQ(S_ISLNK(st.st_mode), c.symlinked);
     }
+}
+
+// The sweep before a save removes a temporary file a killed save left, but not one a save going
+// on now holds (a second login of the same user on a shared home).
+TEST(Save, OnlyStrandedTemporaryFilesAreSwept) {
+    Harness h;
+    const std::string live = (h.dir / ".n_p_d.ini.live01").string();
+    const std::string stranded = (h.dir / ".n_p_d.ini.dead01").string();
+    std::ofstream(live) << "half";
+    std::ofstream(stranded) << "half";
+    const int fd = open(live.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(flock(fd, LOCK_EX), 0);
+    ASSERT_TRUE(h.app->settingsFile().btn2Click());
+    EXPECT_TRUE(std::filesystem::exists(live)) << "the live save's file was removed";
+    EXPECT_FALSE(std::filesystem::exists(stranded));
+    close(fd);
+    ASSERT_TRUE(h.app->settingsFile().btn2Click());
+    EXPECT_FALSE(std::filesystem::exists(live)) << "once that save has died, its file goes";
 }
 
 // The loader's rules told another way: every break kind becomes LF and getline cuts the lines;
