@@ -218,10 +218,14 @@ bool saveAtomically(const std::string& linkPath, const std::string& content, std
         }
     }
     // A file the user made read-only pins their settings: it is kept, and the save fails as it
-    // would writing it in place. The mode bits count, not only access(): root may write anything.
+    // would writing it in place. Read-only means the user's own file without its owner's write
+    // bit, or a file without any write bit (the bits count, not access(): root may write
+    // anything). A writable file of another user in the user's folder (left by a start under
+    // sudo, say) is replaced as before, so the settings are the user's again.
     struct stat old {};
     const bool exists = stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);
-    if (exists && (access(path.c_str(), W_OK) != 0 || (old.st_mode & 0222) == 0)) {
+    if (exists &&
+        ((old.st_mode & 0222) == 0 || (old.st_uid == geteuid() && (old.st_mode & S_IWUSR) == 0))) {
         reason = std::strerror(EACCES);
         return false;
     }
