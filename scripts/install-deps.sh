@@ -18,7 +18,8 @@ test_packages=(
     libgtest-dev libgmock-dev clang-format
     xvfb xauth x11-utils xdotool openbox trayer lxqt-panel libglib2.0-bin
     pulseaudio pulseaudio-utils libasound2-plugins sox imagemagick procps
-    dbus-daemon dbus-bin gnome-shell gnome-shell-extension-appindicator xwayland strace
+    dbus-daemon dbus-bin gnome-shell gnome-shell-extension-appindicator xwayland
+    weston qt6-wayland strace
 )
 bench_packages=(
     gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio
