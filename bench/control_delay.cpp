@@ -55,7 +55,7 @@ struct Piece {
 class Monitor {
 public:
     bool start() {
-        pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, kRate, 2};
+        pa_sample_spec sampleFormat{PA_SAMPLE_FLOAT32LE, kRate, 2};
         pa_buffer_attr attr{};
         attr.maxlength = static_cast<uint32_t>(-1);
         attr.fragsize = kPiece * 2 * sizeof(float);
@@ -63,7 +63,7 @@ public:
         const char* sink = std::getenv("CONTROL_DELAY_MONITOR");
         m_pa =
             pa_simple_new(nullptr, "control_delay", PA_STREAM_RECORD, sink ? sink : "test.monitor",
-                          "monitor", &spec, nullptr, &attr, &error);
+                          "monitor", &sampleFormat, nullptr, &attr, &error);
         if (!m_pa) {
             std::fprintf(stderr, "no monitor: %s\n", pa_strerror(error));
             return false;
