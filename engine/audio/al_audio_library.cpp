@@ -208,7 +208,8 @@ struct AlAudioLibrary::Device {
 // Closing a device waits for its sound server. The close runs on a thread of its own that owns
 // the device, so when the server does not answer in time that thread can be left behind
 // without touching anything of this instance.
-void AlAudioLibrary::closeWithin(std::unique_ptr<Device> device, std::chrono::milliseconds limit) {
+void AlAudioLibrary::Core::closeWithin(std::unique_ptr<Device> device,
+                                       std::chrono::milliseconds limit) {
     if (!device) return;
     std::promise<void> closed;
     std::future<void> done = closed.get_future();
@@ -275,13 +276,38 @@ struct AlAudioLibrary::Job {
     }
 };
 
-AlAudioLibrary::AlAudioLibrary(Output output) : m_output(output) {}
+AlAudioLibrary::Core::Core(Output output) : m_output(output) {}
 
-AlAudioLibrary::~AlAudioLibrary() { BASS_Free(); }
+AlAudioLibrary::Core::~Core() = default;
+
+AlAudioLibrary::AlAudioLibrary(Output output) : m_core(std::make_shared<Core>(output)) {}
+
+AlAudioLibrary::~AlAudioLibrary() { m_core->BASS_Free(); }
 
 uint32_t AlAudioLibrary::BASS_GetVersion() { return kLibraryVersion; }
 
 int AlAudioLibrary::BASS_Init(int /*device*/, uint32_t freq, uint32_t /*flags*/, void* /*window*/) {
+    return m_core->BASS_Init(freq);
+}
+Handle AlAudioLibrary::BASS_StreamCreateFile(const std::string& path, uint32_t flags) {
+    return m_core->BASS_StreamCreateFile(path, flags);
+}
+int AlAudioLibrary::BASS_ChannelSetAttribute(Handle h, uint32_t attrib, float value) {
+    return m_core->BASS_ChannelSetAttribute(h, attrib, value);
+}
+int AlAudioLibrary::BASS_ChannelPlay(Handle h, int restart) {
+    return m_core->BASS_ChannelPlay(h, restart);
+}
+int AlAudioLibrary::BASS_ChannelStop(Handle h) { return m_core->BASS_ChannelStop(h); }
+int AlAudioLibrary::BASS_StreamFree(Handle h) { return m_core->BASS_StreamFree(h); }
+uint32_t AlAudioLibrary::BASS_ChannelIsActive(Handle h) { return m_core->BASS_ChannelIsActive(h); }
+int AlAudioLibrary::BASS_Stop() { return m_core->BASS_Stop(); }
+int AlAudioLibrary::BASS_Free() { return m_core->BASS_Free(); }
+void AlAudioLibrary::pump() { m_core->pump(); }
+void AlAudioLibrary::render(float* out, int frames) { m_core->render(out, frames); }
+
+int AlAudioLibrary::Core::BASS_Init(uint32_t freq) {
+    if (m_abandoned) return 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_device) return 1;  // already open: keep it
@@ -301,12 +327,13 @@ int AlAudioLibrary::BASS_Init(int /*device*/, uint32_t freq, uint32_t /*flags*/,
         m_quit = false;
         m_kick = false;
         m_nextReopen = std::chrono::steady_clock::now();
-        m_feeder = std::thread(&AlAudioLibrary::feederLoop, this);
+        m_feeder = std::thread([core = shared_from_this()] { core->feederLoop(); });
     }
     return 1;
 }
 
-Handle AlAudioLibrary::BASS_StreamCreateFile(const std::string& path, uint32_t flags) {
+Handle AlAudioLibrary::Core::BASS_StreamCreateFile(const std::string& path, uint32_t flags) {
+    if (m_abandoned) return 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (!m_device) return 0;
@@ -336,7 +363,8 @@ Handle AlAudioLibrary::BASS_StreamCreateFile(const std::string& path, uint32_t f
     return stream->handle;
 }
 
-int AlAudioLibrary::BASS_ChannelSetAttribute(Handle h, uint32_t attrib, float value) {
+int AlAudioLibrary::Core::BASS_ChannelSetAttribute(Handle h, uint32_t attrib, float value) {
+    if (m_abandoned) return 0;
     std::lock_guard<std::mutex> lock(m_mutex);
     Stream* s = find(h);
     if (!s || attrib != kAttribVolume) return 0;
@@ -351,7 +379,8 @@ int AlAudioLibrary::BASS_ChannelSetAttribute(Handle h, uint32_t attrib, float va
     return 1;
 }
 
-int AlAudioLibrary::BASS_ChannelPlay(Handle h, int restart) {
+int AlAudioLibrary::Core::BASS_ChannelPlay(Handle h, int restart) {
+    if (m_abandoned) return 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         Stream* s = find(h);
@@ -370,7 +399,8 @@ int AlAudioLibrary::BASS_ChannelPlay(Handle h, int restart) {
     return 1;
 }
 
-int AlAudioLibrary::BASS_ChannelStop(Handle h) {
+int AlAudioLibrary::Core::BASS_ChannelStop(Handle h) {
+    if (m_abandoned) return 0;
     std::lock_guard<std::mutex> lock(m_mutex);
     Stream* s = find(h);
     if (!s) return 0;
@@ -381,7 +411,8 @@ int AlAudioLibrary::BASS_ChannelStop(Handle h) {
     return 1;
 }
 
-int AlAudioLibrary::BASS_StreamFree(Handle h) {
+int AlAudioLibrary::Core::BASS_StreamFree(Handle h) {
+    if (m_abandoned) return 0;
     std::lock_guard<std::mutex> lock(m_mutex);
     Stream* s = find(h);
     if (!s) return 0;
@@ -391,7 +422,8 @@ int AlAudioLibrary::BASS_StreamFree(Handle h) {
     return 1;
 }
 
-uint32_t AlAudioLibrary::BASS_ChannelIsActive(Handle h) {
+uint32_t AlAudioLibrary::Core::BASS_ChannelIsActive(Handle h) {
+    if (m_abandoned) return 0;
     std::lock_guard<std::mutex> lock(m_mutex);
     Stream* s = find(h);
     if (!s || !s->playing || s->finished) return 0;
@@ -404,7 +436,8 @@ uint32_t AlAudioLibrary::BASS_ChannelIsActive(Handle h) {
     return 1;
 }
 
-int AlAudioLibrary::BASS_Stop() {
+int AlAudioLibrary::Core::BASS_Stop() {
+    if (m_abandoned) return 0;
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_device) return 0;
     m_device->makeCurrent();
@@ -417,7 +450,7 @@ int AlAudioLibrary::BASS_Stop() {
     return 1;
 }
 
-int AlAudioLibrary::BASS_Free() {
+int AlAudioLibrary::Core::BASS_Free() {
     if (m_abandoned) return 0;
     if (m_feeder.joinable()) {
         std::unique_lock<std::mutex> wake(m_wakeMutex);
@@ -444,11 +477,11 @@ int AlAudioLibrary::BASS_Free() {
     return 1;
 }
 
-void AlAudioLibrary::pump() {
+void AlAudioLibrary::Core::pump() {
     if (m_output == Output::kLoopback) service();
 }
 
-void AlAudioLibrary::render(float* out, int frames) {
+void AlAudioLibrary::Core::render(float* out, int frames) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_device || !m_device->renderSamples) {
         std::fill(out, out + 2 * static_cast<size_t>(frames), 0.0f);
@@ -467,7 +500,7 @@ std::vector<float> AlAudioLibrary::renderFrames(int frames) {
     return out;
 }
 
-void AlAudioLibrary::wakeFeeder() {
+void AlAudioLibrary::Core::wakeFeeder() {
     {
         std::lock_guard<std::mutex> lock(m_wakeMutex);
         m_kick = true;
@@ -475,7 +508,7 @@ void AlAudioLibrary::wakeFeeder() {
     m_wake.notify_one();
 }
 
-void AlAudioLibrary::feederLoop() {
+void AlAudioLibrary::Core::feederLoop() {
     std::unique_lock<std::mutex> wake(m_wakeMutex);
     while (!m_quit) {
         wake.unlock();
@@ -494,24 +527,21 @@ void AlAudioLibrary::feederLoop() {
 }
 
 // The feeder did not stop in time. Closing the device would call into the same hung server, so
-// the device is let go unclosed and the streams are left as they are: the process is closing and
-// its exit reclaims both. The feeder, if it ever returns, finds no device and ends. From here on
-// every call on this instance fails.
-void AlAudioLibrary::abandonFeeder() {
+// the device and the streams are left as they are, untouched: the feeder may be holding the lock
+// inside that call. If the call ever returns, the feeder finishes its round on state it owns a
+// share of, sees the quit request and ends, and closes the device as the last one to let go;
+// otherwise the process's exit reclaims all of it. From here on every call on this instance
+// fails.
+void AlAudioLibrary::Core::abandonFeeder() {
     reportServerHangs();
     m_feeder.detach();
     m_abandoned = true;
-    // Taken when free; when the feeder holds the lock it is blocked inside the server and
-    // touches the device no more until that call returns.
-    const bool locked = m_mutex.try_lock();
-    m_device.release();
-    if (locked) m_mutex.unlock();
 }
 
 // One round of the feeder: take back played buffers, decode the next blocks without holding the
 // lock, then queue them and restart any source that ran dry. Returns how long the feeder may
 // sleep before the next round is needed.
-std::chrono::milliseconds AlAudioLibrary::service() {
+std::chrono::milliseconds AlAudioLibrary::Core::service() {
     if (!restoreLostDevice()) return kReopenPeriod;
     m_jobs.clear();
     {
@@ -553,7 +583,7 @@ std::chrono::milliseconds AlAudioLibrary::service() {
     return sleep;
 }
 
-bool AlAudioLibrary::sounds(Stream& s) {
+bool AlAudioLibrary::Core::sounds(Stream& s) {
     return s.playing && !s.held && !s.finished &&
            !(s.decoderDone && sourceInt(s.source, AL_SOURCE_STATE) == AL_STOPPED);
 }
@@ -561,7 +591,7 @@ bool AlAudioLibrary::sounds(Stream& s) {
 // How long until a stream that sounds gets down to its last second of queued audio (or, for a
 // one-shot whose last block is queued, until it has played out, so the output can be paused).
 // Nothing sounding: sleep until the UI asks for something. Called with the lock held.
-std::chrono::milliseconds AlAudioLibrary::nextRound() {
+std::chrono::milliseconds AlAudioLibrary::Core::nextRound() {
     using std::chrono::milliseconds;
     milliseconds sleep = kSleepUntilWoken;
     for (auto& entry : m_streams) {
@@ -588,7 +618,7 @@ std::chrono::milliseconds AlAudioLibrary::nextRound() {
 // Pauses a loop whose volume is 0 and resumes it when it is heard again: a silent layer costs no
 // mixing and no decoding, and it carries on seamlessly from where it was. One-shots keep playing
 // unheard, so that they still end in their time. Returns true when the hold changed.
-bool AlAudioLibrary::updateHold(Stream& s) {
+bool AlAudioLibrary::Core::updateHold(Stream& s) {
     const bool hold = s.loop && s.playing && s.gain <= 0.0f;
     if (hold == s.held) return false;
     s.held = hold;
@@ -601,7 +631,7 @@ bool AlAudioLibrary::updateHold(Stream& s) {
 // True when the output is usable. When the sound server has gone, tries to open the output
 // again about once a second and moves every live stream over to it: each keeps its handle,
 // volume, play state and its decoder's place (what was queued on the lost device is skipped).
-bool AlAudioLibrary::restoreLostDevice() {
+bool AlAudioLibrary::Core::restoreLostDevice() {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (!m_device) return false;
@@ -628,7 +658,7 @@ bool AlAudioLibrary::restoreLostDevice() {
     return true;
 }
 
-void AlAudioLibrary::reclaimProcessed(Stream& s) {
+void AlAudioLibrary::Core::reclaimProcessed(Stream& s) {
     ALint processed = sourceInt(s.source, AL_BUFFERS_PROCESSED);
     while (processed > 0) {
         std::array<ALuint, kBufferCount> ids{};
@@ -642,12 +672,12 @@ void AlAudioLibrary::reclaimProcessed(Stream& s) {
 // Starts (or resumes) the source when it is not playing and has something queued. The caller
 // has taken played buffers out of the queue before queueing new ones: a stopped source would
 // play its whole queue again, and counts everything in it as played, new buffers too.
-void AlAudioLibrary::startIfQueued(Stream& s) {
+void AlAudioLibrary::Core::startIfQueued(Stream& s) {
     if (!s.source || s.held || sourceInt(s.source, AL_SOURCE_STATE) == AL_PLAYING) return;
     if (sourceInt(s.source, AL_BUFFERS_QUEUED) > 0) alSourcePlay(s.source);
 }
 
-void AlAudioLibrary::requestRewind(Stream& s) {
+void AlAudioLibrary::Core::requestRewind(Stream& s) {
     if (s.source) {
         alSourceStop(s.source);
         alSourcei(s.source, AL_BUFFER, 0);
@@ -659,7 +689,7 @@ void AlAudioLibrary::requestRewind(Stream& s) {
     s.generation++;
 }
 
-bool AlAudioLibrary::createSourceObjects(Stream& s) {
+bool AlAudioLibrary::Core::createSourceObjects(Stream& s) {
     alGetError();
     alGenSources(1, &s.source);
     if (alGetError() != AL_NO_ERROR) {
@@ -685,7 +715,7 @@ bool AlAudioLibrary::createSourceObjects(Stream& s) {
     return true;
 }
 
-void AlAudioLibrary::deleteSourceObjects(Stream& s) {
+void AlAudioLibrary::Core::deleteSourceObjects(Stream& s) {
     if (!s.source) return;
     alSourceStop(s.source);
     alSourcei(s.source, AL_BUFFER, 0);
@@ -696,7 +726,7 @@ void AlAudioLibrary::deleteSourceObjects(Stream& s) {
     s.freeBuffers.clear();
 }
 
-void AlAudioLibrary::queueDecoded(Stream& s, const Job& job) {
+void AlAudioLibrary::Core::queueDecoded(Stream& s, const Job& job) {
     reclaimProcessed(s);
     for (size_t i = 0; i < job.decoded && !s.freeBuffers.empty(); ++i) {
         if (job.frames[i] == 0) continue;
@@ -712,7 +742,7 @@ void AlAudioLibrary::queueDecoded(Stream& s, const Job& job) {
     if (s.playing) startIfQueued(s);
 }
 
-void AlAudioLibrary::freeAllLocked() {
+void AlAudioLibrary::Core::freeAllLocked() {
     if (m_device) m_device->makeCurrent();
     for (auto& entry : m_streams) {
         deleteSourceObjects(*entry.second);
@@ -721,7 +751,7 @@ void AlAudioLibrary::freeAllLocked() {
     m_streams.clear();
 }
 
-AlAudioLibrary::Stream* AlAudioLibrary::find(Handle h) {
+AlAudioLibrary::Stream* AlAudioLibrary::Core::find(Handle h) {
     if (h == 0 || !m_device) return nullptr;
     auto it = m_streams.find(h);
     if (it == m_streams.end()) return nullptr;

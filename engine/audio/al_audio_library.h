@@ -66,7 +66,34 @@ private:
     struct Device;
     struct Stream;
     struct Job;
+    class Core;
 
+    // Shared with the feeder thread: a feeder left behind at a hung close may come back from its
+    // call into the sound server long after this instance is gone, and must find everything it
+    // touches still there. The last one to let go closes the device.
+    std::shared_ptr<Core> m_core;
+};
+
+// An instance's state and its work, owned jointly by the instance and its feeder thread. The ten
+// calls and the loopback's pump and render mean what they do above.
+class AlAudioLibrary::Core : public std::enable_shared_from_this<Core> {
+public:
+    explicit Core(Output output);
+    ~Core();
+
+    int BASS_Init(uint32_t freq);
+    Handle BASS_StreamCreateFile(const std::string& path, uint32_t flags);
+    int BASS_ChannelSetAttribute(Handle h, uint32_t attrib, float value);
+    int BASS_ChannelPlay(Handle h, int restart);
+    int BASS_ChannelStop(Handle h);
+    int BASS_StreamFree(Handle h);
+    uint32_t BASS_ChannelIsActive(Handle h);
+    int BASS_Stop();
+    int BASS_Free();
+    void pump();
+    void render(float* out, int frames);
+
+private:
     void feederLoop();
     void abandonFeeder();
     static void closeWithin(std::unique_ptr<Device> device, std::chrono::milliseconds limit);
@@ -102,7 +129,10 @@ private:
     bool m_quit = false;
     bool m_kick = false;           // the UI has work for the feeder before its next round
     bool m_feederStopped = false;  // the feeder has left its loop
-    bool m_abandoned = false;      // the feeder did not stop at a close and was left behind
+    // The feeder did not stop at a close and was left behind, maybe holding m_mutex for ever:
+    // the instance's calls fail from then on without waiting for it. Read and written by the
+    // calling thread only.
+    bool m_abandoned = false;
 };
 
 }  // namespace engine

@@ -17,10 +17,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <memory>
 #include <random>
 #include <string>
 #include <thread>
@@ -722,6 +724,51 @@ int soundServerRestart() {
 TEST_F(ChildProcessTest, StreamsComeBackAfterTheSoundServerRestarts) {
     if (!SoundServer::installed()) GTEST_SKIP() << "pulseaudio is not installed";
     EXPECT_CHILD_SUCCEEDS(soundServerRestart);
+}
+
+// A close while the sound server hangs leaves the feeder behind inside a call into it. When the
+// server answers again, long after the library is gone and its memory reused, that thread must
+// find everything it touches still there: the child ends cleanly instead of crashing.
+int feederLeftBehindAtAHungClose() {
+    TempDir dir;
+    const std::string runtime = dir.file("run");
+    fs::create_directory(runtime);
+    fs::permissions(runtime, fs::perms::owner_all);
+    const std::string loop =
+        writeRecording(dir, "loop", {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, kRate, 30000});
+    setenv("ALSOFT_DRIVERS", "pulse", 1);
+    SoundServer server(runtime);
+    server.exportEnvironment();
+    if (!server.start()) return fail("server start");
+
+    auto lib = std::make_unique<AlAudioLibrary>();
+    if (lib->BASS_Init(-1, kRate, 0, nullptr) == 0) return fail("init");
+    const Handle h = lib->BASS_StreamCreateFile(loop, kSampleLoop);
+    lib->BASS_ChannelPlay(h, 0);
+    if (!server.sounding()) return fail("heard before");
+    kill(server.pid(), SIGSTOP);
+    // Nothing sounds any more: the feeder's next round pauses the output, a call into the
+    // stopped server that does not return.
+    lib->BASS_StreamFree(h);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    const auto start = std::chrono::steady_clock::now();
+    lib->BASS_Free();
+    if (std::chrono::steady_clock::now() - start > std::chrono::seconds(6)) return fail("bounded");
+    lib.reset();
+    // Whatever the library's memory held is overwritten before the server answers again.
+    std::vector<std::unique_ptr<char[]>> reuse;
+    for (int i = 0; i < 256; ++i) {
+        reuse.emplace_back(new char[sizeof(AlAudioLibrary)]);
+        std::memset(reuse.back().get(), 0xa5, sizeof(AlAudioLibrary));
+    }
+    kill(server.pid(), SIGCONT);
+    std::this_thread::sleep_for(std::chrono::seconds(2));  // the feeder's call returns meanwhile
+    return 0;
+}
+
+TEST_F(ChildProcessTest, FeederLeftBehindAtAHungCloseTouchesNothingFreed) {
+    if (!SoundServer::installed()) GTEST_SKIP() << "pulseaudio is not installed";
+    EXPECT_CHILD_SUCCEEDS(feederLeftBehindAtAHungClose);
 }
 
 }  // namespace
