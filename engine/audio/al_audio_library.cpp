@@ -86,6 +86,23 @@ constexpr const char* kLibraryConfig =
     "allow-moves = true\n"
     "fix-rate = true\n";
 
+// The folder of our own made for the configuration file when there is no runtime folder, and
+// the file in it; empty otherwise. Only the thread that opens and closes the library uses them.
+std::string g_ownConfigFolder;
+std::string g_ownConfigFile;
+
+// The folder made in /tmp goes when the library is closed or could not be opened: one left by
+// every start would pile up there. OpenAL reads its configuration once, when it is first used,
+// so a device opened again later (after the sound server comes back) does without the file.
+// The runtime folder's file stays; the session's end clears that folder.
+void removeOwnConfigFolder() {
+    if (g_ownConfigFolder.empty()) return;
+    if (!g_ownConfigFile.empty()) unlink(g_ownConfigFile.c_str());
+    rmdir(g_ownConfigFolder.c_str());
+    g_ownConfigFolder.clear();
+    g_ownConfigFile.clear();
+}
+
 // Runs before the first device is opened. The file goes to the user's runtime folder, or
 // without one to a fresh folder only the user can enter: a fixed name in /tmp could be a file or
 // a symlink planted by another user. It is written under a name of its own (created exclusively,
@@ -103,18 +120,22 @@ void writeLibraryConfig() {
         std::string pattern = "/tmp/ombrelin-openal-XXXXXX";
         if (!mkdtemp(pattern.data())) return;
         dir = pattern;
+        g_ownConfigFolder = dir;
     }
     const std::string path = dir + "/ombrelin-" + std::to_string(getuid()) + "-openal.conf";
     std::string temporary = path + ".XXXXXX";
     const int fd = mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) return;
-    const size_t size = std::strlen(kLibraryConfig);
-    const bool written = write(fd, kLibraryConfig, size) == static_cast<ssize_t>(size);
-    if (close(fd) == 0 && written && rename(temporary.c_str(), path.c_str()) == 0) {
-        setenv("ALSOFT_CONF", path.c_str(), 0);
-    } else {
-        unlink(temporary.c_str());
+    if (fd >= 0) {
+        const size_t size = std::strlen(kLibraryConfig);
+        const bool written = write(fd, kLibraryConfig, size) == static_cast<ssize_t>(size);
+        if (close(fd) == 0 && written && rename(temporary.c_str(), path.c_str()) == 0) {
+            setenv("ALSOFT_CONF", path.c_str(), 0);
+            if (!g_ownConfigFolder.empty()) g_ownConfigFile = path;
+        } else {
+            unlink(temporary.c_str());
+        }
     }
+    if (g_ownConfigFile.empty()) removeOwnConfigFolder();
 }
 
 }  // namespace
@@ -314,10 +335,12 @@ int AlAudioLibrary::Core::BASS_Init(uint32_t freq) {
     }
     const uint32_t frequency = freq ? freq : 44100;
     std::unique_ptr<Device> device = Device::open(m_output, frequency);
-    if (!device) return 0;
-    device->makeCurrent();
     // Streams are queued as stereo float; without that format there is nothing to play with.
-    if (alIsExtensionPresent("AL_EXT_FLOAT32") != AL_TRUE) return 0;
+    if (device) device->makeCurrent();
+    if (!device || alIsExtensionPresent("AL_EXT_FLOAT32") != AL_TRUE) {
+        removeOwnConfigFolder();
+        return 0;
+    }
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_device = std::move(device);
@@ -451,6 +474,7 @@ int AlAudioLibrary::Core::BASS_Stop() {
 }
 
 int AlAudioLibrary::Core::BASS_Free() {
+    removeOwnConfigFolder();
     if (m_abandoned) return 0;
     if (m_feeder.joinable()) {
         std::unique_lock<std::mutex> wake(m_wakeMutex);

@@ -610,7 +610,8 @@ TEST_F(ChildProcessTest, InitFailsCleanlyWithoutAnyOutput) {
 
 // The library's configuration file is the user's alone. In the runtime folder a symlink planted
 // under its name is replaced, never written through; without a runtime folder the file goes to a
-// fresh folder only the user can enter, not to a name in /tmp anyone can take first.
+// fresh folder only the user can enter, not to a name in /tmp anyone can take first, and that
+// folder goes at the close.
 int configurationFileIsPrivate(bool withRuntimeFolder) {
     TempDir dir;
     const std::string victim = dir.file("victim");
@@ -643,13 +644,38 @@ int configurationFileIsPrivate(bool withRuntimeFolder) {
     std::ifstream in(victim);
     if (std::string(std::istreambuf_iterator<char>(in), {}) != "keep") result = fail("victim kept");
     lib.BASS_Free();
+    if (withRuntimeFolder && !fs::exists(path)) result = fail("the runtime folder's file kept");
+    if (!withRuntimeFolder && fs::exists(folder)) result = fail("the folder removed at the close");
     if (!withRuntimeFolder && folder.rfind("/tmp/ombrelin-openal-", 0) == 0) fs::remove_all(folder);
     return result;
+}
+
+// A start that finds no output leaves no folder of its own in /tmp either.
+int failedStartRemovesItsConfigurationFolder() {
+    TempDir dir;
+    const std::string conf = dir.file("client.conf");
+    writeBytes(conf, "autospawn = no\n");
+    unsetenv("ALSOFT_CONF");
+    unsetenv("XDG_RUNTIME_DIR");
+    setenv("ALSOFT_DRIVERS", "pulse", 1);
+    setenv("PULSE_SERVER", ("unix:" + dir.file("no-server")).c_str(), 1);
+    setenv("PULSE_CLIENTCONFIG", conf.c_str(), 1);
+    AlAudioLibrary lib;
+    if (lib.BASS_Init(-1, kRate, 0, nullptr) != 0) return fail("init reports no output");
+    const char* written = std::getenv("ALSOFT_CONF");
+    if (!written) return fail("configuration written");
+    const fs::path folder = fs::path(written).parent_path();
+    if (fs::exists(folder)) {
+        fs::remove_all(folder);
+        return fail("the folder removed after the failed start");
+    }
+    return 0;
 }
 
 TEST_F(ChildProcessTest, ConfigurationFileIsPrivate) {
     EXPECT_CHILD_SUCCEEDS([] { return configurationFileIsPrivate(true); });
     EXPECT_CHILD_SUCCEEDS([] { return configurationFileIsPrivate(false); });
+    EXPECT_CHILD_SUCCEEDS(failedStartRemovesItsConfigurationFolder);
 }
 
 // With the feeder thread running on a real-time (silent) device, a loop keeps sounding and a
