@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 SingleInstance::~SingleInstance() {
     if (m_fd >= 0) close(m_fd);
@@ -37,8 +39,14 @@ int SingleInstance::lockAt(const std::string& path) {
         return -1;
     }
     // The sticky bit keeps the runtime folder's periodic clean-up from removing the file while
-    // it is held.
-    fchmod(fd, S_ISVTX | S_IRUSR | S_IWUSR);
+    // it is held. A file system that refuses it still holds a working lock: the start goes on,
+    // and the message tells why a second copy might start after the clean-up.
+    if (fchmod(fd, S_ISVTX | S_IRUSR | S_IWUSR) != 0) {
+        std::fprintf(stderr,
+                     "ombrelin: the lock file %s cannot be made sticky (%s); the runtime "
+                     "folder's clean-up may remove it while the program runs\n",
+                     path.c_str(), std::strerror(errno));
+    }
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
         close(fd);

@@ -1,8 +1,10 @@
 // Start-up and close of the window logic over fakes.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +13,17 @@
 #include "app/single_instance.h"
 #include "engine/random.h"
 #include "tests/support/harness.h"
+
+// The lock code's fchmod, made to fail when a test sets the error it fails with (a file system
+// that refuses the mode); otherwise the system call itself.
+int g_fchmodFailsWith = 0;
+extern "C" int fchmod(int fd, mode_t mode) {
+    if (g_fchmodFailsWith) {
+        errno = g_fchmodFailsWith;
+        return -1;
+    }
+    return static_cast<int>(syscall(SYS_fchmod, fd, mode));
+}
 
 namespace {
 
@@ -157,6 +170,28 @@ TEST(SingleInstance, SecondHolderIsRefusedUntilTheFirstEnds) {
     ASSERT_EQ(stat(third.lockPath().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0022, 0u) << "nobody else may write the lock file";
     EXPECT_NE(st.st_mode & S_ISVTX, 0u) << "sticky, so the runtime folder's clean-up keeps it";
+}
+
+// A lock file that cannot be made sticky still locks: the start goes on and says why the
+// runtime folder's clean-up might take the file.
+TEST(SingleInstance, LockThatCannotBeMadeStickyStillLocksAndSaysSo) {
+    char dir[] = "/tmp/ombrelin-lock-XXXXXX";
+    ASSERT_TRUE(mkdtemp(dir));
+    setenv("XDG_RUNTIME_DIR", dir, 1);
+    {
+        SingleInstance first("999");
+        g_fchmodFailsWith = EPERM;
+        testing::internal::CaptureStderr();
+        const bool held = first.acquire();
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(held);
+        EXPECT_NE(said.find(first.lockPath()), std::string::npos) << said;
+        EXPECT_NE(said.find("sticky"), std::string::npos) << said;
+        SingleInstance second("999");
+        EXPECT_FALSE(second.acquire()) << "two instances hold the lock";
+        g_fchmodFailsWith = 0;
+    }
+    std::filesystem::remove_all(dir);
 }
 
 // Without a runtime folder, or with one where no lock can be made, a start still never lets
