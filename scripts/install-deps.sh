@@ -16,7 +16,7 @@ package_packages=(
 )
 test_packages=(
     libgtest-dev libgmock-dev clang-format
-    xvfb xauth x11-utils xdotool openbox trayer lxqt-panel libglib2.0-bin
+    xvfb xauth x11-utils xdotool openbox trayer lxqt-panel libglib2.0-bin libsm-dev
     pulseaudio pulseaudio-utils libasound2-plugins sox imagemagick procps
     dbus-daemon dbus-bin gnome-shell gnome-shell-extension-appindicator xwayland
     weston qt6-wayland strace
