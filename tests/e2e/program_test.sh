@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end run of the real program: first start without settings, a layer switched on through
 # the window and heard on the sink's monitor, a second instance, minimise to the tray, tray clicks
-# on the output level, close from the tray menu, no sound server. tray_test.sh has the other
-# tray hosts and none.
+# on the output level and the picture in the tray, close from the tray menu, no sound server.
+# tray_test.sh has the other tray hosts and none.
 # Usage: program_test.sh PATH/TO/Ombrelin ARTIFACT_DIR
 set -uo pipefail
 binary=$1
@@ -48,17 +48,31 @@ timeout 10 "$work/prog/Ombrelin" >/dev/null 2>&1
 check "second instance exits 0" test $? -eq 0
 check "first instance still running" kill -0 $app_pid
 
-# 4. Minimise: the window leaves the screen, the icon docks; left clicks toggle the level.
+# 4. Minimise: the window leaves the screen, the icon docks; left clicks toggle the level, and
+# the picture in the tray follows: plain with the sound on, crossed out in red with it off.
+icon_red() {  # icon_red MIN MAX: the icon's window as drawn now has MIN..MAX red pixels
+    import -window "$(tray_icon_window)" "$artifacts/tray-icon.png" 2>/dev/null
+    icon_reds=$(red_pixels "$artifacts/tray-icon.png")
+    [ -n "$icon_reds" ] && awk "BEGIN {exit !($icon_reds >= $1 && $icon_reds <= $2)}"
+}
 xdotool windowminimize "$win"
 check "window hidden" wait_for 5 bash -c "! xdotool search --onlyvisible --name '^Ombrelin$' | grep -q ."
 check "tray icon docked" wait_for 5 tray_icon_docked
 screenshot tray
+sleep 0.3  # drawn
+check "tray picture plain with the sound on" icon_red 0 2
+echo "  (tray icon: ${icon_reds:-no picture} red pixels)"
 read -r ix iy < <(tray_icon_centre)
 xdotool mousemove "$ix" "$iy" click 1
 check "tray click mutes" wait_for 3 bash -c "[ \"\$(pactl get-sink-volume @DEFAULT_SINK@ | awk '/Volume/ {print \$3; exit}')\" = 0 ]"
+check "tray picture crossed out" wait_for 3 icon_red 10 10000
+echo "  (tray icon: ${icon_reds:-no picture} red pixels)"
+cp "$artifacts/tray-icon.png" "$artifacts/tray-icon-off.png" 2>/dev/null
 sleep 0.5
 xdotool mousemove "$ix" "$iy" click 1
 check "second tray click restores the level" wait_for 3 bash -c "[ \"\$(pactl get-sink-volume @DEFAULT_SINK@ | awk '/Volume/ {print \$3; exit}')\" = 32500 ]"
+check "tray picture plain again" wait_for 3 icon_red 0 2
+echo "  (tray icon: ${icon_reds:-no picture} red pixels)"
 
 # The tray host restarts (a panel crash, a new session of the panel): the icon comes back.
 kill "$tray_pid" 2>/dev/null

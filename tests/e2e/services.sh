@@ -193,6 +193,15 @@ tray_icon_centre() {
     }'
 }
 tray_icon_docked() { [ -n "$(tray_icon_centre)" ]; }
+tray_icon_window() {  # the id of that icon's own window, embedded in the tray host
+    xwininfo -root -tree | awk '/"Ombrelin"/ {
+        for (i = 1; i <= NF; i++) if ($i ~ /^[0-9]+x[0-9]+\+/) { split($i, g, /[x+]/); w = g[1]; h = g[2] }
+        if (w >= 8 && w <= 64 && h >= 8 && h <= 64) { print $1; exit }
+    }'
+}
+red_pixels() {  # red_pixels PNG: pixels clearly red, as in the cross of the sound-off picture
+    convert "$1" -fx 'r > 0.7 && g < 0.3 && b < 0.3' -format '%[fx:mean*w*h]' info: 2>/dev/null
+}
 screenshot() { import -window root "$artifacts/$1.png" 2>/dev/null || true; }  # into $artifacts
 # Presses Return in the message box on top. The box is focused first and the key typed through
 # the server, so press and release both arrive; a key sent to a window that closes on the press

@@ -77,10 +77,8 @@ xdotool mousemove $icon_x $icon_y click 1
 check "StatusNotifier: a click mutes" wait_for 3 level_is 0
 icon_shot tray-sni-icon-off
 # Image 0 is image 1 crossed in red: the panel shows the change at once.
-red=$(convert "$artifacts/tray-sni-icon-off.png" -fx 'r > 0.7 && g < 0.3 && b < 0.3' \
-    -format '%[fx:mean*w*h]' info: 2>/dev/null)
-red_before=$(convert "$artifacts/tray-sni-icon-on.png" -fx 'r > 0.7 && g < 0.3 && b < 0.3' \
-    -format '%[fx:mean*w*h]' info: 2>/dev/null)
+red=$(red_pixels "$artifacts/tray-sni-icon-off.png")
+red_before=$(red_pixels "$artifacts/tray-sni-icon-on.png")
 check "StatusNotifier: the icon turns crossed out ($red_before -> $red red pixels)" \
     awk "BEGIN {exit !(${red:-0} >= 10 && ${red_before:-99} < 3)}"
 sleep 1
