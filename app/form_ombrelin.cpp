@@ -9,12 +9,11 @@ TForm_Ombrelin::TForm_Ombrelin(FormServices services)
       m_locations(app::findLocations(m_services.programDir, OMBRELIN_DATA_FROM_PROGRAM,
                                      app::Environment::fromProcess())),
       m_continuous(form, engine),
-      m_insects({form.chk9, form.cbb1, form.Timer1, form.trckbr10, engine.insectsChannel,
-                 engine.insectsPath, "nas", 8},
+      m_insects({form.chk9, form.cbb1, form.Timer1, form.trckbr10, engine::Slot::Insects, "nas", 8},
                 engine),
-      m_extraBirds({form.chk6, form.cbb2, form.tmr2, form.trckbr7, engine.extraBirdsChannel,
-                    engine.extraBirdsPath, "pticd", 10},
-                   engine),
+      m_extraBirds(
+          {form.chk6, form.cbb2, form.tmr2, form.trckbr7, engine::Slot::ExtraBirds, "pticd", 10},
+          engine),
       m_songbirds(form, engine),
       m_rain(form, engine),
       m_master(form, m_services.volume),
@@ -116,10 +115,9 @@ void TForm_Ombrelin::FormCloseQuery() {
     btn2Click();
     engine::AudioLibrary& audio = m_services.audio;
     audio.BASS_Stop();
-    for (engine::Handle slot :
-         {engine.brookChannel, engine.distantBirdsChannel, engine.songChannelB, engine.songChannelA,
-          engine.insectsChannel, engine.extraBirdsChannel, engine.rainChannel,
-          engine.thunderChannel})
-        audio.BASS_StreamFree(slot);
+    using engine::Slot;
+    for (Slot slot : {Slot::Brook, Slot::DistantBirds, Slot::SongB, Slot::SongA, Slot::Insects,
+                      Slot::ExtraBirds, Slot::Rain, Slot::Thunder})
+        audio.BASS_StreamFree(engine.channel(slot));
     audio.BASS_Free();
 }

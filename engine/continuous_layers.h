@@ -19,8 +19,7 @@ public:
 
 private:
     void toggle(const form::CheckBox& sw, const form::RadioButton& first, const char* firstFile,
-                const char* secondFile, const form::TrackBar& slider, Handle& slot,
-                std::string& path);
+                const char* secondFile, const form::TrackBar& slider, Slot slot);
 
     form::MainForm& m_form;
     SoundEngine& m_engine;

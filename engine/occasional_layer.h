@@ -16,8 +16,7 @@ struct OccasionalLayerConfig {
     form::ComboBox& classes;  // the interval class list
     form::Timer& timer;       // one-second tick, on while the layer is on
     form::TrackBar& slider;   // volume
-    Handle& slot;             // the layer's channel slot
-    std::string& path;        // the layer's path string
+    Slot slot;                // the layer's channel slot
     const char* prefix;       // file name prefix in the one-shot folder
     int recordings;           // files prefix1 .. prefixN
 };
@@ -32,13 +31,17 @@ public:
     void tick();          // Timer1Timer / tmr2Timer
     void volumeChange();  // trckbr10Change / trckbr7Change
 
-    // Interval-class bounds in seconds (upper exclusive), the drawn wait and the silence counted.
-    int32_t minSec = 0;
-    int32_t maxSec = 0;
-    int32_t waitMs = 0;
-    int32_t elapsedMs = 0;
+    // The drawn wait and the silence counted towards it.
+    int32_t waitMs() const { return m_waitMs; }
+    int32_t elapsedMs() const { return m_elapsedMs; }
 
 private:
+    // Interval-class bounds in seconds (upper exclusive).
+    int32_t m_minSec = 0;
+    int32_t m_maxSec = 0;
+    int32_t m_waitMs = 0;
+    int32_t m_elapsedMs = 0;
+
     OccasionalLayerConfig m_c;
     SoundEngine& m_engine;
 };

@@ -31,19 +31,12 @@ public:
     void cbb3Change();
     void tmr3Timer();
 
-    int32_t rainTicks = 0;
-    int32_t rainDueTicks = 0;
-    int32_t rainMinTicks = 0;
-    int32_t rainMaxTicks = 0;
-
-    int32_t rainMinUnits = 0;
-    int32_t rainMaxUnits = 0;
-    int32_t rainDurationMs = 0;
-    int32_t rainElapsedMs = 0;
-    int32_t fadeInStep = 0;
-    int32_t fadeOutStep = 0;
-    double songFadeVolume = 0.0;
-    double rainFadeVolume = 0.0;
+    // The scheduler's rain-free ticks counted and the count that starts the next episode.
+    int32_t rainTicks() const { return m_rainTicks; }
+    int32_t rainDueTicks() const { return m_rainDueTicks; }
+    // The drawn length of a looped rain's episode and the part of it played so far.
+    int32_t rainDurationMs() const { return m_rainDurationMs; }
+    int32_t rainElapsedMs() const { return m_rainElapsedMs; }
 
 private:
     void releaseRain();  // the rain and the thunder streams
@@ -53,6 +46,20 @@ private:
 
     form::MainForm& m_form;
     SoundEngine& m_engine;
+
+    int32_t m_rainTicks = 0;
+    int32_t m_rainDueTicks = 0;
+    int32_t m_rainMinTicks = 0;
+    int32_t m_rainMaxTicks = 0;
+
+    int32_t m_rainMinUnits = 0;
+    int32_t m_rainMaxUnits = 0;
+    int32_t m_rainDurationMs = 0;
+    int32_t m_rainElapsedMs = 0;
+    int32_t m_fadeInStep = 0;
+    int32_t m_fadeOutStep = 0;
+    double m_songFadeVolume = 0.0;
+    double m_rainFadeVolume = 0.0;
 };
 
 }  // namespace engine

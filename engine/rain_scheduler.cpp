@@ -14,7 +14,7 @@ void RainLayer::chk7Click() {
     }
     if (m_form.chk7.checked()) {
         releaseRain();
-        rainTicks = 0;
+        m_rainTicks = 0;
         cbb3Change();
         cbb4Change();
         m_form.tmr3.setEnabled(true);
@@ -31,19 +31,19 @@ void RainLayer::endEpisodeBySwitch() {
 
 void RainLayer::cbb3Change() {
     if (const form::RangedItem* row = form::selectedRow(form::kRainFrequencies, m_form.cbb3)) {
-        rainMinTicks = row->low;
-        rainMaxTicks = row->high;
+        m_rainMinTicks = row->low;
+        m_rainMaxTicks = row->high;
     }
-    rainDueTicks = m_engine.rng.randomRange(rainMinTicks, rainMaxTicks);
+    m_rainDueTicks = m_engine.rng().randomRange(m_rainMinTicks, m_rainMaxTicks);
 }
 
 void RainLayer::tmr3Timer() {
-    if (m_engine.isActive(m_engine.rainChannel)) return;
-    rainTicks += 1;
-    if (rainTicks >= rainDueTicks) {
+    if (m_engine.isActive(Slot::Rain)) return;
+    m_rainTicks += 1;
+    if (m_rainTicks >= m_rainDueTicks) {
         btn1Click();
-        rainDueTicks = m_engine.rng.randomRange(rainMinTicks, rainMaxTicks);
-        rainTicks = 0;
+        m_rainDueTicks = m_engine.rng().randomRange(m_rainMinTicks, m_rainMaxTicks);
+        m_rainTicks = 0;
     }
 }
 

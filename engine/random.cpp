@@ -3,8 +3,8 @@
 namespace engine {
 
 int32_t Random::randomInt(int32_t n) {
-    randSeed = randSeed * 0x08088405u + 1u;
-    const uint64_t product = static_cast<uint64_t>(randSeed) * static_cast<uint32_t>(n);
+    m_randSeed = m_randSeed * 0x08088405u + 1u;
+    const uint64_t product = static_cast<uint64_t>(m_randSeed) * static_cast<uint32_t>(n);
     return static_cast<int32_t>(product >> 32);
 }
 

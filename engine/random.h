@@ -14,7 +14,11 @@ public:
     // lo .. hi-1 when hi >= lo (lo itself when they are equal); hi .. lo-1 otherwise.
     int32_t randomRange(int32_t lo, int32_t hi);
 
-    uint32_t randSeed = 0;
+    // The state; copying a generator copies the draws to come.
+    uint32_t randSeed() const { return m_randSeed; }
+
+private:
+    uint32_t m_randSeed = 0;
 };
 
 }  // namespace engine

@@ -3,8 +3,8 @@
 namespace engine {
 
 void SongbirdLayer::chk5Click() {
-    m_engine.releaseChannel(m_engine.songChannelA);
-    m_engine.releaseChannel(m_engine.songChannelB);
+    m_engine.releaseChannel(Slot::SongA);
+    m_engine.releaseChannel(Slot::SongB);
     if (!m_form.chk5.checked()) {
         m_form.tmr5.setEnabled(false);
         m_form.cbb5.setEnabled(false);
@@ -20,42 +20,41 @@ void SongbirdLayer::chk5Click() {
 }
 
 void SongbirdLayer::cbb5Click() {
-    nextSingerA = m_form.cbb5.itemIndex() + 1;
-    m_engine.releaseChannel(m_engine.songChannelA);
+    m_nextSingerA = m_form.cbb5.itemIndex() + 1;
+    m_engine.releaseChannel(Slot::SongA);
 }
 
 void SongbirdLayer::cbb6Click() {
-    nextSingerB = m_form.cbb6.itemIndex() + form::kFirstDuetSpeciesB;
-    m_engine.releaseChannel(m_engine.songChannelB);
+    m_nextSingerB = m_form.cbb6.itemIndex() + form::kFirstDuetSpeciesB;
+    m_engine.releaseChannel(Slot::SongB);
 }
 
 void SongbirdLayer::tmr5Timer() {
-    if (m_form.rb5.checked() && !m_engine.isActive(m_engine.songChannelA))
-        startSong(m_engine.songChannelA, nextSingerA, 1, form::kSpeciesCount + 1, m_form.cbb5, 1);
+    if (m_form.rb5.checked() && !m_engine.isActive(Slot::SongA))
+        startSong(Slot::SongA, m_nextSingerA, 1, form::kSpeciesCount + 1, m_form.cbb5, 1);
     if (m_form.rb6.checked()) {
-        if (!m_engine.isActive(m_engine.songChannelA))
-            startSong(m_engine.songChannelA, nextSingerA, 1, form::kFirstDuetSpeciesB, m_form.cbb5,
-                      1);
-        if (!m_engine.isActive(m_engine.songChannelB))
-            startSong(m_engine.songChannelB, nextSingerB, form::kFirstDuetSpeciesB,
-                      form::kSpeciesCount + 1, m_form.cbb6, form::kFirstDuetSpeciesB);
+        if (!m_engine.isActive(Slot::SongA))
+            startSong(Slot::SongA, m_nextSingerA, 1, form::kFirstDuetSpeciesB, m_form.cbb5, 1);
+        if (!m_engine.isActive(Slot::SongB))
+            startSong(Slot::SongB, m_nextSingerB, form::kFirstDuetSpeciesB, form::kSpeciesCount + 1,
+                      m_form.cbb6, form::kFirstDuetSpeciesB);
     }
 }
 
 void SongbirdLayer::trckbr6Change() {
     const float volume = sliderVolume(m_form.trckbr6);
-    m_engine.setVolume(m_engine.songChannelA, volume);
-    m_engine.setVolume(m_engine.songChannelB, volume);
+    m_engine.setVolume(Slot::SongA, volume);
+    m_engine.setVolume(Slot::SongB, volume);
 }
 
-void SongbirdLayer::startSong(Handle& slot, int32_t& nextSinger, int32_t lo, int32_t hi,
+void SongbirdLayer::startSong(Slot slot, int32_t& nextSinger, int32_t lo, int32_t hi,
                               form::ComboBox& list, int firstSpeciesInList) {
-    songStartVolume = m_engine.isActive(m_engine.rainChannel) ? 0.0 : sliderLevel(m_form.trckbr6);
-    if (nextSinger < 0) nextSinger = m_engine.rng.randomRange(lo, hi);
+    m_songStartVolume = m_engine.isActive(Slot::Rain) ? 0.0 : sliderLevel(m_form.trckbr6);
+    if (nextSinger < 0) nextSinger = m_engine.rng().randomRange(lo, hi);
     const int32_t species = nextSinger;
     list.setItemIndex(species - firstSpeciesInList);
     m_engine.startSample(slot, SampleFolder::Once, "pticp" + std::to_string(species), 0,
-                         static_cast<float>(songStartVolume), m_engine.songPath);
+                         static_cast<float>(m_songStartVolume));
     nextSinger = -1;
 }
 

@@ -20,17 +20,21 @@ public:
     void tmr5Timer();
     void trckbr6Change();
 
-    // -1: the voice's next species is drawn; otherwise the species its next song must be.
-    int32_t nextSingerA = -1;
-    int32_t nextSingerB = -1;
-    double songStartVolume = 0.0;
+    // -1: voice B's next species is drawn; otherwise the species its next song must be.
+    int32_t nextSingerB() const { return m_nextSingerB; }
+    // The start volume of the latest song: 0 when it started under rain.
+    double songStartVolume() const { return m_songStartVolume; }
 
 private:
-    void startSong(Handle& slot, int32_t& nextSinger, int32_t lo, int32_t hi, form::ComboBox& list,
+    void startSong(Slot slot, int32_t& nextSinger, int32_t lo, int32_t hi, form::ComboBox& list,
                    int firstSpeciesInList);
 
     form::MainForm& m_form;
     SoundEngine& m_engine;
+    // -1: the voice's next species is drawn; otherwise the species its next song must be.
+    int32_t m_nextSingerA = -1;
+    int32_t m_nextSingerB = -1;
+    double m_songStartVolume = 0.0;
 };
 
 }  // namespace engine

@@ -10,42 +10,42 @@ double sliderLevel(const form::TrackBar& slider) {
 
 float sliderVolume(const form::TrackBar& slider) { return static_cast<float>(sliderLevel(slider)); }
 
-void SoundEngine::releaseChannel(Handle slot) {
-    m_audio.BASS_ChannelStop(slot);
-    m_audio.BASS_StreamFree(slot);
+void SoundEngine::releaseChannel(Slot slot) {
+    m_audio.BASS_ChannelStop(channel(slot));
+    m_audio.BASS_StreamFree(channel(slot));
 }
 
 void SoundEngine::setSampleRoots(std::vector<std::string> roots) {
     if (!roots.empty()) m_sampleRoots = std::move(roots);
 }
 
-void SoundEngine::buildPath(SampleFolder folder, const std::string& name, std::string& path) {
+void SoundEngine::buildPath(Slot slot, SampleFolder folder, const std::string& name) {
     const char* const sub = folder == SampleFolder::Loop ? "/samp_povt/" : "/samp_raz/";
+    std::string& path = m_paths[index(slot)];
     // With one folder there is nothing to choose and nothing to test.
     for (size_t i = 0; i < m_sampleRoots.size(); ++i) {
-        sampleDir = m_sampleRoots[i] + sub;
-        path = sampleDir + name;
+        path = m_sampleRoots[i] + sub + name;
         struct stat st {};
         if (i + 1 == m_sampleRoots.size() || stat(path.c_str(), &st) == 0) return;
     }
 }
 
-void SoundEngine::startSample(Handle& slot, SampleFolder folder, const std::string& name,
-                              uint32_t flags, float volume, std::string& path) {
+void SoundEngine::startSample(Slot slot, SampleFolder folder, const std::string& name,
+                              uint32_t flags, float volume) {
     releaseChannel(slot);
-    buildPath(folder, name, path);
-    createAndPlay(slot, path, flags, volume);
+    buildPath(slot, folder, name);
+    createAndPlay(slot, flags, volume);
 }
 
-void SoundEngine::createAndPlay(Handle& slot, const std::string& path, uint32_t flags,
-                                float volume) {
-    slot = m_audio.BASS_StreamCreateFile(path, flags);
-    m_audio.BASS_ChannelSetAttribute(slot, kAttribVolume, volume);
-    m_audio.BASS_ChannelPlay(slot, 0);
+void SoundEngine::createAndPlay(Slot slot, uint32_t flags, float volume) {
+    Handle& handle = m_channels[index(slot)];
+    handle = m_audio.BASS_StreamCreateFile(path(slot), flags);
+    m_audio.BASS_ChannelSetAttribute(handle, kAttribVolume, volume);
+    m_audio.BASS_ChannelPlay(handle, 0);
 }
 
-void SoundEngine::setVolume(Handle slot, float volume) {
-    m_audio.BASS_ChannelSetAttribute(slot, kAttribVolume, volume);
+void SoundEngine::setVolume(Slot slot, float volume) {
+    m_audio.BASS_ChannelSetAttribute(channel(slot), kAttribVolume, volume);
 }
 
 }  // namespace engine

@@ -4,6 +4,7 @@
 // UI thread only.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,10 @@ enum class SampleFolder { Loop, Once };  // samp_povt, samp_raz
 double sliderLevel(const form::TrackBar& slider);
 float sliderVolume(const form::TrackBar& slider);
 
+// The eight channel slots: one stream each at most, the songbirds' two voices in two of them.
+enum class Slot { Brook, DistantBirds, SongA, SongB, Insects, ExtraBirds, Rain, Thunder };
+constexpr int kSlotCount = 8;
+
 class SoundEngine {
 public:
     // programDir: the folder of the running executable, without a trailing separator.
@@ -34,42 +39,34 @@ public:
 
     AudioLibrary& audio() { return m_audio; }
     const std::string& programDir() const { return m_programDir; }
+    Random& rng() { return m_rng; }
 
-    void releaseChannel(Handle slot);
-    // Rebuilds sampleDir for the folder and sets path to sampleDir + name.
-    void buildPath(SampleFolder folder, const std::string& name, std::string& path);
+    // The slot's handle: 0 before its first stream, then the last one created (possibly stale).
+    Handle channel(Slot slot) const { return m_channels[index(slot)]; }
+    // The last path built for the slot; empty before the first.
+    const std::string& path(Slot slot) const { return m_paths[index(slot)]; }
+
+    void releaseChannel(Slot slot);
+    // Sets the slot's path to the recording's file in the first sample root that has it.
+    void buildPath(Slot slot, SampleFolder folder, const std::string& name);
     // Release, build the path, create the stream, set its start volume, play.
-    void startSample(Handle& slot, SampleFolder folder, const std::string& name, uint32_t flags,
-                     float volume, std::string& path);
-    // Creates the stream of an already built path into the slot, at the volume, and plays it.
-    void createAndPlay(Handle& slot, const std::string& path, uint32_t flags, float volume);
-    void setVolume(Handle slot, float volume);
-    bool isActive(Handle slot) { return m_audio.BASS_ChannelIsActive(slot) != 0; }
-
-    Handle brookChannel = 0;
-    Handle distantBirdsChannel = 0;
-    Handle songChannelA = 0;
-    Handle songChannelB = 0;
-    Handle insectsChannel = 0;
-    Handle extraBirdsChannel = 0;
-    Handle rainChannel = 0;
-    Handle thunderChannel = 0;
-
-    std::string sampleDir;
-    std::string brookPath;
-    std::string distantBirdsPath;
-    std::string songPath;
-    std::string insectsPath;
-    std::string extraBirdsPath;
-    std::string rainPath;
-    std::string thunderPath;
-
-    Random rng;
+    void startSample(Slot slot, SampleFolder folder, const std::string& name, uint32_t flags,
+                     float volume);
+    // Creates the stream of the slot's already built path, at the volume, and plays it.
+    void createAndPlay(Slot slot, uint32_t flags, float volume);
+    void setVolume(Slot slot, float volume);
+    bool isActive(Slot slot) { return isActive(channel(slot)); }
+    bool isActive(Handle handle) { return m_audio.BASS_ChannelIsActive(handle) != 0; }
 
 private:
+    static size_t index(Slot slot) { return static_cast<size_t>(slot); }
+
     AudioLibrary& m_audio;
     std::string m_programDir;
     std::vector<std::string> m_sampleRoots;
+    std::array<Handle, kSlotCount> m_channels{};
+    std::array<std::string, kSlotCount> m_paths;
+    Random m_rng;
 };
 
 }  // namespace engine

@@ -27,9 +27,9 @@ public:
         ++checks;
         engine::SoundEngine& e = h.e();
         form::MainForm& f = h.f();
-        const std::set<engine::Handle> slots = {
-            e.brookChannel,   e.distantBirdsChannel, e.songChannelA, e.songChannelB,
-            e.insectsChannel, e.extraBirdsChannel,   e.rainChannel,  e.thunderChannel};
+        std::set<engine::Handle> slots;
+        for (int i = 0; i < engine::kSlotCount; ++i)
+            slots.insert(e.channel(static_cast<engine::Slot>(i)));
         ASSERT_LE(h.audio.liveStreams(), 8) << where;
         for (engine::Handle live : h.audio.liveHandles())
             ASSERT_TRUE(slots.count(live)) << where << ": leaked " << live;
@@ -65,11 +65,11 @@ public:
         ASSERT_EQ(f.tmr2.enabled(), f.chk6.checked()) << where;
         ASSERT_EQ(f.tmr5.enabled(), f.chk5.checked()) << where;
         for (engine::OccasionalLayer* l : {&h.app->insects(), &h.app->extraBirds()}) {
-            ASSERT_GE(l->elapsedMs, 0) << where;
-            ASSERT_GE(l->waitMs, 0) << where;
+            ASSERT_GE(l->elapsedMs(), 0) << where;
+            ASSERT_GE(l->waitMs(), 0) << where;
         }
-        ASSERT_GE(h.app->rain().rainTicks, 0) << where;
-        ASSERT_GE(h.app->rain().rainElapsedMs, 0) << where;
+        ASSERT_GE(h.app->rain().rainTicks(), 0) << where;
+        ASSERT_GE(h.app->rain().rainElapsedMs(), 0) << where;
         ASSERT_TRUE(reentered.empty()) << where << ": " << *reentered.begin();
     }
 

@@ -82,7 +82,7 @@ TEST(Startup, BringUpRunsEverySwitchInItsOrder) {
     EXPECT_TRUE(h.f().tmr2.enabled());
     EXPECT_TRUE(h.f().tmr3.enabled());
     // The waits of the bring-up come from the loaded class (index 0: 2..6 s).
-    EXPECT_LE(h.app->insects().waitMs, 6000);
+    EXPECT_LE(h.app->insects().waitMs(), 6000);
     EXPECT_EQ(h.volume.words.back(), 0x7EF47EF4u);
 }
 
@@ -99,11 +99,11 @@ TEST(Startup, DrawsComeInTheLoadThenBringUpOrder) {
     engine::Random r;
     for (auto [lo, hi] : {std::pair{20, 70}, {20, 70}, {6, 18}, {3, 6}, {36, 54}, {3, 6}})
         r.randomRange(lo, hi);  // the load's draws
-    EXPECT_EQ(h.app->insects().waitMs, r.randomRange(2, 7) * 1000);
-    EXPECT_EQ(h.app->extraBirds().waitMs, r.randomRange(70, 140) * 1000);
-    EXPECT_EQ(h.app->rain().rainDueTicks, r.randomRange(36, 54));
-    EXPECT_EQ(h.app->rain().rainDurationMs, r.randomRange(6, 9) * 100000);
-    EXPECT_EQ(h.e().rng.randSeed, r.randSeed) << "no other draw";
+    EXPECT_EQ(h.app->insects().waitMs(), r.randomRange(2, 7) * 1000);
+    EXPECT_EQ(h.app->extraBirds().waitMs(), r.randomRange(70, 140) * 1000);
+    EXPECT_EQ(h.app->rain().rainDueTicks(), r.randomRange(36, 54));
+    EXPECT_EQ(h.app->rain().rainDurationMs(), r.randomRange(6, 9) * 100000);
+    EXPECT_EQ(h.e().rng().randSeed(), r.randSeed()) << "no other draw";
 }
 
 TEST(Startup, SongbirdsMaySingWhileTheFirstStartMessageWaits) {
@@ -113,7 +113,7 @@ TEST(Startup, SongbirdsMaySingWhileTheFirstStartMessageWaits) {
     // The songbird tick ran during the message (its switch is off but its timer runs from the
     // window's creation); the bring-up then silences it.
     EXPECT_FALSE(h.audio.opened.empty());
-    EXPECT_FALSE(h.e().isActive(h.e().songChannelA));
+    EXPECT_FALSE(h.e().isActive(h.e().channel(engine::Slot::SongA)));
     EXPECT_FALSE(h.f().tmr5.enabled());
 }
 
@@ -139,16 +139,18 @@ TEST(Close, SavesFirstThenFreesEverySlotInOrder) {
     ASSERT_TRUE(h.app->FormCreate());
     h.f().chk1.setChecked(true);
     h.f().chk2.setChecked(true);
+    h.f().rb6.setChecked(true);
+    h.f().chk5.setChecked(true);
+    h.clock.advance(1000);  // the duet sings: voice A in stream 3, voice B in stream 4
+    ASSERT_EQ(h.e().channel(engine::Slot::SongB), 4u);
     h.audio.clearCalls();
-    h.e().songChannelA = 7;
-    h.e().songChannelB = 8;
     std::vector<std::string> savedWhenCalled;  // the file's contents at each library call
     h.audio.onCall = [&](const std::string&) { savedWhenCalled.push_back(h.readSettings()); };
     h.app->FormCloseQuery();
     ASSERT_FALSE(savedWhenCalled.empty());
     EXPECT_EQ(savedWhenCalled.front().substr(0, 9), "1\r\n5\r\n1\r\n")
         << "saved before the library is stopped";
-    EXPECT_EQ(h.audio.calls, (Calls{"stopall", "free 1", "free 2", "free 8", "free 7", "free 0",
+    EXPECT_EQ(h.audio.calls, (Calls{"stopall", "free 1", "free 2", "free 4", "free 3", "free 0",
                                     "free 0", "free 0", "free 0", "freeall"}));
     EXPECT_EQ(h.readSettings().substr(0, 9), "1\r\n5\r\n1\r\n");
 }

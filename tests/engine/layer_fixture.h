@@ -19,10 +19,10 @@ protected:
     // Makes the rain slot sound (a looping stream) or go quiet, as an episode would.
     void rainSounds(bool on) {
         if (on) {
-            h.e().rainChannel = h.audio.BASS_StreamCreateFile(h.dir.string() + "/x/dogd3", 4);
-            h.audio.BASS_ChannelPlay(h.e().rainChannel, 0);
+            h.e().startSample(engine::Slot::Rain, engine::SampleFolder::Loop, "dogd3",
+                              engine::kSampleLoop, 1.0f);
         } else {
-            h.e().releaseChannel(h.e().rainChannel);
+            h.e().releaseChannel(engine::Slot::Rain);
         }
     }
 

@@ -14,7 +14,7 @@ TEST_F(LayerSliders, ActAtOnceOnWhatIsPlaying) {
         const char* layer;
         std::function<void()> start;  // switches the layer on and lets it sound
         form::TrackBar& slider;
-        std::vector<engine::Handle*> slots;
+        std::vector<engine::Slot> slots;
     };
     h.audio.defaultLengthMs = 600000;
     const auto occasional = [this](form::CheckBox& sw, form::ComboBox& classes) {
@@ -23,11 +23,11 @@ TEST_F(LayerSliders, ActAtOnceOnWhatIsPlaying) {
         seconds(6);
     };
     const Case cases[] = {
-        {"brook", [&] { h.f().chk1.setChecked(true); }, h.f().TrackBar1, {&h.e().brookChannel}},
+        {"brook", [&] { h.f().chk1.setChecked(true); }, h.f().TrackBar1, {engine::Slot::Brook}},
         {"distant birds",
          [&] { h.f().chk2.setChecked(true); },
          h.f().trckbr1,
-         {&h.e().distantBirdsChannel}},
+         {engine::Slot::DistantBirds}},
         {"songbird duet",
          [&] {
              h.f().rb6.setChecked(true);
@@ -35,24 +35,24 @@ TEST_F(LayerSliders, ActAtOnceOnWhatIsPlaying) {
              seconds(1);
          },
          h.f().trckbr6,
-         {&h.e().songChannelA, &h.e().songChannelB}},
+         {engine::Slot::SongA, engine::Slot::SongB}},
         {"insects",
          [&] { occasional(h.f().chk9, h.f().cbb1); },
          h.f().trckbr10,
-         {&h.e().insectsChannel}},
+         {engine::Slot::Insects}},
         {"extra birds",
          [&] { occasional(h.f().chk6, h.f().cbb2); },
          h.f().trckbr7,
-         {&h.e().extraBirdsChannel}},
+         {engine::Slot::ExtraBirds}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.layer);
         c.start();
         std::vector<engine::Handle> playing;
-        for (engine::Handle* slot : c.slots) {
-            ASSERT_TRUE(h.e().isActive(*slot));
-            EXPECT_FLOAT_EQ(h.audio.volumeOf(*slot), 0.25f);
-            playing.push_back(*slot);
+        for (engine::Slot slot : c.slots) {
+            ASSERT_TRUE(h.e().isActive(slot));
+            EXPECT_FLOAT_EQ(h.audio.volumeOf(h.e().channel(slot)), 0.25f);
+            playing.push_back(h.e().channel(slot));
         }
         const size_t opened = h.audio.opened.size();
         c.slider.setPosition(16);

@@ -31,7 +31,7 @@ TEST_F(OccasionalLayers, WaitsAreDrawnFromTheClassUpperBoundExclusive) {
         std::set<int> seen;
         for (int i = 0; i < 3000; ++i) {
             h.f().cbb1.pick(c.index);
-            seen.insert(h.app->insects().waitMs);
+            seen.insert(h.app->insects().waitMs());
         }
         EXPECT_EQ(*seen.begin(), c.lo * 1000) << c.index;
         EXPECT_EQ(*seen.rbegin(), c.hi * 1000) << c.index;
@@ -46,12 +46,12 @@ TEST_F(OccasionalLayers, RecordingStartsOnTheQuietTickThatReachesTheWait) {
     size_t opened = 0;
     std::set<std::string> names;
     for (int round = 0; round < 200; ++round) {
-        const int wait = h.app->insects().waitMs / 1000;
+        const int wait = h.app->insects().waitMs() / 1000;
         ASSERT_GE(wait, 2);
         ASSERT_LE(wait, 6);
         ASSERT_EQ(secondsToNextStart(opened), wait) << "round " << round;
         names.insert(h.audio.opened.back());
-        EXPECT_FLOAT_EQ(h.audio.volumeOf(h.e().insectsChannel), 0.25f);
+        EXPECT_FLOAT_EQ(h.audio.volumeOf(h.e().channel(engine::Slot::Insects)), 0.25f);
     }
     EXPECT_EQ(names.size(), 8u);
     EXPECT_EQ(*names.begin(), "nas1");
@@ -64,19 +64,19 @@ TEST_F(OccasionalLayers, AnOwnRecordingOrRainHoldsTheCount) {
     h.f().chk6.setChecked(true);
     size_t opened = 0;
     secondsToNextStart(opened);
-    const int wait = h.app->extraBirds().waitMs / 1000;
+    const int wait = h.app->extraBirds().waitMs() / 1000;
     // The recording plays over 10 ticks that count nothing; counting resumes on the 11th.
     EXPECT_EQ(secondsToNextStart(opened), 10 + wait);
 
     rainSounds(true);
     opened = h.audio.opened.size();
     seconds(2);  // held: the layer's recording has not ended yet anyway
-    const int counted = h.app->extraBirds().elapsedMs;
+    const int counted = h.app->extraBirds().elapsedMs();
     seconds(100);
-    EXPECT_EQ(h.app->extraBirds().elapsedMs, counted) << "rain holds the count";
+    EXPECT_EQ(h.app->extraBirds().elapsedMs(), counted) << "rain holds the count";
     EXPECT_EQ(h.audio.opened.size(), opened);
     rainSounds(false);
-    const int next = h.app->extraBirds().waitMs / 1000;
+    const int next = h.app->extraBirds().waitMs() / 1000;
     EXPECT_EQ(secondsToNextStart(opened), next - counted / 1000);
 }
 
@@ -85,7 +85,7 @@ TEST_F(OccasionalLayers, ClassChangeKeepsTheCountedSilence) {
     h.f().cbb1.setItemIndex(4);
     h.f().chk9.setChecked(true);
     seconds(30);
-    EXPECT_EQ(h.app->insects().elapsedMs, 30000);
+    EXPECT_EQ(h.app->insects().elapsedMs(), 30000);
     h.f().cbb1.pick(0);  // a 2..6 s wait, already passed: starts on the next quiet tick
     size_t opened = h.audio.opened.size();
     EXPECT_EQ(secondsToNextStart(opened), 1);
@@ -93,9 +93,9 @@ TEST_F(OccasionalLayers, ClassChangeKeepsTheCountedSilence) {
     h.f().cbb1.pick(1);
     seconds(15);
     h.f().cbb1.pick(4);
-    const int counted = h.app->insects().elapsedMs / 1000;
+    const int counted = h.app->insects().elapsedMs() / 1000;
     opened = h.audio.opened.size();
-    EXPECT_EQ(secondsToNextStart(opened), h.app->insects().waitMs / 1000 - counted);
+    EXPECT_EQ(secondsToNextStart(opened), h.app->insects().waitMs() / 1000 - counted);
 }
 
 TEST_F(OccasionalLayers, SwitchingOffSilencesAtOnceAndOnCountsFromZero) {
@@ -103,9 +103,9 @@ TEST_F(OccasionalLayers, SwitchingOffSilencesAtOnceAndOnCountsFromZero) {
     h.f().cbb1.setItemIndex(0);
     h.f().chk9.setChecked(true);
     seconds(7);
-    ASSERT_TRUE(h.e().isActive(h.e().insectsChannel));
+    ASSERT_TRUE(h.e().isActive(h.e().channel(engine::Slot::Insects)));
     h.f().chk9.setChecked(false);
-    EXPECT_FALSE(h.e().isActive(h.e().insectsChannel));
+    EXPECT_FALSE(h.e().isActive(h.e().channel(engine::Slot::Insects)));
     EXPECT_FALSE(h.f().Timer1.enabled());
 
     // Off after 30 s of counted silence (the longest class, so nothing has started yet): the
@@ -113,23 +113,23 @@ TEST_F(OccasionalLayers, SwitchingOffSilencesAtOnceAndOnCountsFromZero) {
     h.f().cbb1.setItemIndex(4);
     h.f().chk9.setChecked(true);
     seconds(30);
-    ASSERT_EQ(h.app->insects().elapsedMs, 30000);
+    ASSERT_EQ(h.app->insects().elapsedMs(), 30000);
     h.f().chk9.setChecked(false);
     h.f().chk9.setChecked(true);
-    EXPECT_EQ(h.app->insects().elapsedMs, 0);
+    EXPECT_EQ(h.app->insects().elapsedMs(), 0);
     size_t opened = h.audio.opened.size();
-    EXPECT_EQ(secondsToNextStart(opened), h.app->insects().waitMs / 1000);
+    EXPECT_EQ(secondsToNextStart(opened), h.app->insects().waitMs() / 1000);
 }
 
 TEST_F(OccasionalLayers, MissingRecordingUsesItsTurnAndCountsOn) {
     h.audio.missing = {"nas1", "nas2", "nas3", "nas4", "nas5", "nas6", "nas7", "nas8"};
     h.f().cbb1.setItemIndex(0);
     h.f().chk9.setChecked(true);
-    const int first = h.app->insects().waitMs / 1000;
+    const int first = h.app->insects().waitMs() / 1000;
     seconds(first);
-    EXPECT_EQ(h.e().insectsChannel, 0u);
-    EXPECT_EQ(h.app->insects().elapsedMs, 0);
-    const int second = h.app->insects().waitMs / 1000;
+    EXPECT_EQ(h.e().channel(engine::Slot::Insects), 0u);
+    EXPECT_EQ(h.app->insects().elapsedMs(), 0);
+    const int second = h.app->insects().waitMs() / 1000;
     size_t creates = 0;
     seconds(second);
     for (const std::string& c : h.audio.calls) creates += c.rfind("create nas", 0) == 0;
@@ -143,11 +143,11 @@ TEST_F(OccasionalLayers, SliderActsOnThePlayingRecordingAndTheNextOne) {
         form::CheckBox& sw;
         form::ComboBox& classes;
         form::TrackBar& slider;
-        engine::Handle& slot;
+        engine::Slot slot;
     };
     const Layer layers[] = {
-        {"insects", h.f().chk9, h.f().cbb1, h.f().trckbr10, h.e().insectsChannel},
-        {"extra birds", h.f().chk6, h.f().cbb2, h.f().trckbr7, h.e().extraBirdsChannel},
+        {"insects", h.f().chk9, h.f().cbb1, h.f().trckbr10, engine::Slot::Insects},
+        {"extra birds", h.f().chk6, h.f().cbb2, h.f().trckbr7, engine::Slot::ExtraBirds},
     };
     h.audio.defaultLengthMs = 10000;
     for (const Layer& l : layers) {
@@ -156,7 +156,7 @@ TEST_F(OccasionalLayers, SliderActsOnThePlayingRecordingAndTheNextOne) {
         l.sw.setChecked(true);
         size_t opened = h.audio.opened.size();
         ASSERT_GT(secondsToNextStart(opened), 0);
-        const engine::Handle playing = l.slot;
+        const engine::Handle playing = h.e().channel(l.slot);
         l.slider.setPosition(16);
         EXPECT_FLOAT_EQ(h.audio.volumeOf(playing), 0.8f) << "the playing one, at once";
         EXPECT_TRUE(h.e().isActive(playing)) << "not restarted";
@@ -164,8 +164,9 @@ TEST_F(OccasionalLayers, SliderActsOnThePlayingRecordingAndTheNextOne) {
         ASSERT_FALSE(h.e().isActive(playing));
         l.slider.setPosition(4);
         ASSERT_GT(secondsToNextStart(opened), 0);
-        EXPECT_NE(l.slot, playing);
-        EXPECT_FLOAT_EQ(h.audio.volumeOf(l.slot), 0.2f) << "the next one, at the new level";
+        EXPECT_NE(h.e().channel(l.slot), playing);
+        EXPECT_FLOAT_EQ(h.audio.volumeOf(h.e().channel(l.slot)), 0.2f)
+            << "the next one, at the new level";
         l.sw.setChecked(false);
     }
 }
@@ -173,7 +174,7 @@ TEST_F(OccasionalLayers, SliderActsOnThePlayingRecordingAndTheNextOne) {
 TEST_F(OccasionalLayers, ExactDrawsFromAFreshGenerator) {
     // Only the insects layer draws: wait, then file number and the next wait, in that order.
     h.audio.defaultLengthMs = 500;
-    h.e().rng.randSeed = 0;
+    h.e().rng() = engine::Random{};
     h.f().cbb1.setItemIndex(0);
     h.f().chk9.setChecked(true);
     seconds(60);

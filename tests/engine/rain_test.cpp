@@ -21,8 +21,8 @@ protected:
     }
     // A fade level: steps/30 of a slider's full volume (position/20), to float precision.
     static double level(int steps, int position) { return steps / 30.0 * position / 20.0; }
-    float rainVolume() { return h.audio.volumeOf(h.e().rainChannel); }
-    float songVolume() { return h.audio.volumeOf(h.e().songChannelA); }
+    float rainVolume() { return h.audio.volumeOf(h.e().channel(engine::Slot::Rain)); }
+    float songVolume() { return h.audio.volumeOf(h.e().channel(engine::Slot::SongA)); }
     bool locked() {
         for (form::Control* c :
              {(form::Control*)&h.f().trckbr6, (form::Control*)&h.f().chk5,
@@ -84,7 +84,7 @@ TEST_F(Rain, TwelveMinuteFadeInAndOutStepByStep) {
     EXPECT_EQ(h.f().btn1.caption(), "1");
     seconds(1);
     EXPECT_FLOAT_EQ(songVolume(), 0.4f);
-    EXPECT_FALSE(h.e().isActive(h.e().rainChannel));
+    EXPECT_FALSE(h.e().isActive(h.e().channel(engine::Slot::Rain)));
     EXPECT_FALSE(h.f().tmr4.enabled());
     expectUnlocked();
 }
@@ -105,29 +105,32 @@ TEST_F(Rain, TwelveMinuteRainEndsWhenItsRecordingHasPlayed) {
 TEST_F(Rain, SetDurationTimingWithThunder) {
     h.f().rb8.setChecked(true);
     h.f().chk8.setChecked(true);
-    const int units = h.app->rain().rainDurationMs / 100000;
+    const int units = h.app->rain().rainDurationMs() / 100000;
     ASSERT_GE(units, 3);
     ASSERT_LE(units, 5);
     h.f().btn1.click();
     EXPECT_EQ(h.audio.opened.back(), "dogd3");
     EXPECT_EQ(h.audio.opened[h.audio.opened.size() - 2], "dogd_gr") << "thunder first";
     seconds(30);
-    EXPECT_EQ(h.audio.volumeOf(h.e().thunderChannel), 0.6f) << "thunder rises with the rain";
+    EXPECT_EQ(h.audio.volumeOf(h.e().channel(engine::Slot::Thunder)), 0.6f)
+        << "thunder rises with the rain";
     seconds(1);
     EXPECT_EQ(h.f().tmr4.interval(), 100000);
     h.f().trckbr9.setPosition(20);
     EXPECT_EQ(rainVolume(), 1.0f);
-    EXPECT_EQ(h.audio.volumeOf(h.e().thunderChannel), 0.6f) << "the slider leaves thunder";
+    EXPECT_EQ(h.audio.volumeOf(h.e().channel(engine::Slot::Thunder)), 0.6f)
+        << "the slider leaves thunder";
 
     seconds(100 * units - 1);
     EXPECT_EQ(h.f().btn1.caption(), kSteady);
     seconds(1);  // the n-th count performs fade-out step 1
     EXPECT_EQ(h.f().btn1.caption(), "29");
-    EXPECT_EQ(h.audio.volumeOf(h.e().thunderChannel), 0.6f) << "the fade-out leaves thunder";
+    EXPECT_EQ(h.audio.volumeOf(h.e().channel(engine::Slot::Thunder)), 0.6f)
+        << "the fade-out leaves thunder";
     seconds(28);
-    EXPECT_TRUE(h.e().isActive(h.e().thunderChannel));
+    EXPECT_TRUE(h.e().isActive(h.e().channel(engine::Slot::Thunder)));
     seconds(1);
-    EXPECT_FALSE(h.e().isActive(h.e().thunderChannel));
+    EXPECT_FALSE(h.e().isActive(h.e().channel(engine::Slot::Thunder)));
     expectUnlocked();
 }
 
@@ -171,10 +174,10 @@ TEST_F(Rain, MissingRainFadesInAndOutTogether) {
 
 TEST_F(Rain, SecondPressWithinTheFirstSecondRestartsTheStreamsNotTheStep) {
     h.f().btn1.click();
-    const engine::Handle first = h.e().rainChannel;
+    const engine::Handle first = h.e().channel(engine::Slot::Rain);
     h.clock.advance(400);
     h.f().btn1.click();
-    EXPECT_NE(h.e().rainChannel, first);
+    EXPECT_NE(h.e().channel(engine::Slot::Rain), first);
     EXPECT_FALSE(h.audio.isLive(first));
     EXPECT_EQ(rainVolume(), 0.0f);
     h.clock.advance(599);
@@ -209,14 +212,13 @@ TEST_F(Rain, ClassPickedDuringACountedRainAppliesToIt) {
 
 TEST_F(Rain, EachEpisodeEndDrawsTheNextDuration) {
     h.f().rb8.setChecked(true);
-    const int32_t seed = static_cast<int32_t>(h.e().rng.randSeed);
+    const engine::Random before = h.e().rng();
     h.audio.missing = {"dogd3"};  // a short episode: fades in and out together
     h.f().btn1.click();
     seconds(30);
     ASSERT_EQ(h.f().btn1.caption(), kIdle);
-    engine::Random r;
-    r.randSeed = static_cast<uint32_t>(seed);
-    EXPECT_EQ(h.app->rain().rainDurationMs, r.randomRange(3, 6) * 100000);
+    engine::Random r = before;
+    EXPECT_EQ(h.app->rain().rainDurationMs(), r.randomRange(3, 6) * 100000);
 }
 
 TEST_F(Rain, ThunderOrModeChangeKeepsTheSchedulerPeriod) {
@@ -253,20 +255,20 @@ TEST_F(Rain, EveryChangeOfSwitchThunderOrModeEndsAnEpisodeAtOnce) {
         h.f().chk7.setChecked(true);
         h.f().rb7.setChecked(true);
         seconds(300);  // three rain-free scheduler ticks counted (the earliest due is the 6th)
-        const int counted = h.app->rain().rainTicks;
+        const int counted = h.app->rain().rainTicks();
         ASSERT_GT(counted, 0);
         h.f().btn1.click();
         seconds(12);
         ASSERT_TRUE(locked());
         c.act(h.f());
-        EXPECT_FALSE(h.e().isActive(h.e().rainChannel));
-        EXPECT_FALSE(h.e().isActive(h.e().thunderChannel));
+        EXPECT_FALSE(h.e().isActive(h.e().channel(engine::Slot::Rain)));
+        EXPECT_FALSE(h.e().isActive(h.e().channel(engine::Slot::Thunder)));
         EXPECT_EQ(songVolume(), 0.4f);
         expectUnlocked();
         EXPECT_FALSE(h.f().tmr4.enabled());
         EXPECT_EQ(h.f().tmr3.enabled(), c.switchOn);
         // Switching on or changing thunder or mode counts afresh; switching off keeps the count.
-        EXPECT_EQ(h.app->rain().rainTicks, c.switchOn ? 0 : counted);
+        EXPECT_EQ(h.app->rain().rainTicks(), c.switchOn ? 0 : counted);
         h.f().chk8.setChecked(false);
     }
 }
@@ -285,70 +287,74 @@ TEST_F(Rain, ClearingRainWithThunderRunsTheSwitchOnceMoreNested) {
 }
 
 TEST_F(Rain, SchedulerCountsOnlyRainFreeTicks) {
-    const int due = h.app->rain().rainDueTicks;
+    const int due = h.app->rain().rainDueTicks();
     ASSERT_GE(due, 6);
     ASSERT_LE(due, 17);
-    engine::Random r;  // nothing else draws until the due tick (the song lasts an hour)
-    r.randSeed = h.e().rng.randSeed;
+    engine::Random r =
+        h.e().rng();  // nothing else draws until the due tick (the song lasts an hour)
     seconds(100 * due - 1);
     EXPECT_EQ(h.f().btn1.caption(), kIdle);
     seconds(1);  // the due tick presses the button and draws the next due count
-    EXPECT_EQ(h.app->rain().rainTicks, 0);
-    EXPECT_TRUE(h.e().isActive(h.e().rainChannel));
-    const int next = h.app->rain().rainDueTicks;
+    EXPECT_EQ(h.app->rain().rainTicks(), 0);
+    EXPECT_TRUE(h.e().isActive(h.e().channel(engine::Slot::Rain)));
+    const int next = h.app->rain().rainDueTicks();
     EXPECT_EQ(next, r.randomRange(6, 18)) << "a fresh draw from the class";
     // The whole twelve-minute recording holds the count.
     seconds(3000);
-    EXPECT_EQ(h.app->rain().rainTicks, 0);
+    EXPECT_EQ(h.app->rain().rainTicks(), 0);
     h.audio.lengthMs["dogd2"] = 0;  // the recording ends now
     seconds(100);
-    EXPECT_EQ(h.app->rain().rainTicks, 1);
+    EXPECT_EQ(h.app->rain().rainTicks(), 1);
     // The next rain comes on the next-th counted tick.
     ASSERT_EQ(h.f().btn1.caption(), kIdle) << "the first episode has ended and been released";
     h.audio.lengthMs.erase("dogd2");
     seconds(100 * (next - 2));
-    EXPECT_EQ(h.app->rain().rainTicks, next - 1);
-    EXPECT_FALSE(h.e().isActive(h.e().rainChannel));
+    EXPECT_EQ(h.app->rain().rainTicks(), next - 1);
+    EXPECT_FALSE(h.e().isActive(h.e().channel(engine::Slot::Rain)));
     seconds(100);
-    EXPECT_TRUE(h.e().isActive(h.e().rainChannel));
-    EXPECT_EQ(h.app->rain().rainTicks, 0);
+    EXPECT_TRUE(h.e().isActive(h.e().channel(engine::Slot::Rain)));
+    EXPECT_EQ(h.app->rain().rainTicks(), 0);
 }
 
 TEST_F(Rain, LowerClassFiresAtTheNextCountedTick) {
     h.f().cbb3.setItemIndex(3);
     h.f().cbb3.pick(3);
     seconds(100 * 20);
-    ASSERT_EQ(h.app->rain().rainTicks, 20);
+    ASSERT_EQ(h.app->rain().rainTicks(), 20);
     h.f().cbb3.pick(0);  // 6..17: already passed
     seconds(100);
-    EXPECT_TRUE(h.e().isActive(h.e().rainChannel));
-    EXPECT_EQ(h.app->rain().rainTicks, 0);
+    EXPECT_TRUE(h.e().isActive(h.e().channel(engine::Slot::Rain)));
+    EXPECT_EQ(h.app->rain().rainTicks(), 0);
 }
 
 TEST_F(Rain, ScheduledPressDuringACountdownDoesNothingAndDrawsAnew) {
-    // The recording ends at 80.5 s, so the fade-out runs when the scheduler's tick comes at
-    // 100 s; the rain slot is quiet then, the tick counts and reaches its due count.
-    h.app->rain().rainDueTicks = 1;
+    // The scheduler counts all but its last due tick first. The recording ends at 80.5 s, so
+    // the fade-out runs when the scheduler's next tick comes at 100 s; the rain slot is quiet
+    // then, the tick counts and reaches its due count.
+    seconds(100 * (h.app->rain().rainDueTicks() - 1));
+    ASSERT_EQ(h.app->rain().rainTicks(), h.app->rain().rainDueTicks() - 1);
     h.audio.lengthMs["dogd2"] = 79500;
     h.f().btn1.click();
     seconds(98);
     ASSERT_EQ(h.f().btn1.caption(), "11");
     const size_t opened = h.audio.opened.size();
+    engine::Random r = h.e().rng();
     seconds(1);
     EXPECT_EQ(h.audio.opened.size(), opened);
-    EXPECT_EQ(h.app->rain().rainTicks, 0);
-    EXPECT_GE(h.app->rain().rainDueTicks, 6);
+    EXPECT_EQ(h.app->rain().rainTicks(), 0);
+    EXPECT_GE(h.app->rain().rainDueTicks(), 6);
+    EXPECT_EQ(h.app->rain().rainDueTicks(), r.randomRange(6, 18)) << "a fresh draw";
     seconds(11);
     EXPECT_EQ(h.f().btn1.caption(), kIdle);
 }
 
 TEST_F(Rain, UserPressKeepsTheSchedulerCount) {
     seconds(100 * 3);
-    ASSERT_EQ(h.app->rain().rainTicks, 3);
+    ASSERT_EQ(h.app->rain().rainTicks(), 3);
     h.audio.lengthMs["dogd2"] = 250000;
     h.f().btn1.click();
     seconds(200);
-    EXPECT_EQ(h.app->rain().rainTicks, 3);
+    EXPECT_EQ(h.app->rain().rainTicks(), 3);
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ TEST(Random, FirstDrawsOfAFreshGenerator) {
     for (int32_t n : {1, 2, 31, 1000, 2147483647}) {
         engine::Random r;
         EXPECT_EQ(r.randomInt(n), 0) << n;
-        EXPECT_EQ(r.randSeed, 1u);
+        EXPECT_EQ(r.randSeed(), 1u);
         if (n < 32) {
             EXPECT_EQ(r.randomInt(n), 0) << n;
         }
@@ -29,7 +29,7 @@ TEST(Random, FirstDrawsOfAFreshGenerator) {
 TEST(Random, RangeBoundsAndEqualBoundsStillAdvance) {
     engine::Random r;
     EXPECT_EQ(r.randomRange(40, 40), 40);
-    EXPECT_EQ(r.randSeed, 1u);
+    EXPECT_EQ(r.randSeed(), 1u);
     int lo = 100, hi = -100;
     for (int i = 0; i < 5000; ++i) {
         const int v = r.randomRange(2, 7);
