@@ -23,6 +23,7 @@ test_packages=(
 )
 bench_packages=(
     gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio
+    pipewire pipewire-pulse wireplumber stress-ng valgrind linux-perf
 )
 
 packages=("${build_packages[@]}")
