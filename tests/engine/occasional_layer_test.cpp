@@ -58,6 +58,39 @@ TEST_F(OccasionalLayers, RecordingStartsOnTheQuietTickThatReachesTheWait) {
     EXPECT_EQ(*names.rbegin(), "nas8");
 }
 
+// Each twin plays its own numbered set from the one-shot folder, every file of it and no other:
+// insects nas1 to nas8, extra birds pticd1 to pticd10.
+TEST_F(OccasionalLayers, EachLayerPlaysEveryFileOfItsOwnSet) {
+    struct Layer {
+        const char* name;
+        form::CheckBox& sw;
+        form::ComboBox& classes;
+        const std::string& path;
+        const char* prefix;
+        int files;
+    };
+    const Layer layers[] = {
+        {"insects", h.f().chk9, h.f().cbb1, h.e().insectsPath, "nas", 8},
+        {"extra birds", h.f().chk6, h.f().cbb2, h.e().extraBirdsPath, "pticd", 10},
+    };
+    h.audio.defaultLengthMs = 500;
+    for (const Layer& l : layers) {
+        SCOPED_TRACE(l.name);
+        l.classes.setItemIndex(0);
+        l.sw.setChecked(true);
+        std::set<std::string> set, played;
+        for (int n = 1; n <= l.files; ++n) set.insert(l.prefix + std::to_string(n));
+        size_t opened = h.audio.opened.size();
+        for (int round = 0; round < 300; ++round) {
+            ASSERT_GT(secondsToNextStart(opened), 0);
+            played.insert(h.audio.opened.back());
+            ASSERT_EQ(l.path, h.dir.string() + "/samp_raz/" + h.audio.opened.back());
+        }
+        EXPECT_EQ(played, set);
+        l.sw.setChecked(false);
+    }
+}
+
 TEST_F(OccasionalLayers, AnOwnRecordingOrRainHoldsTheCount) {
     h.audio.defaultLengthMs = 10500;  // ends between the 10th and 11th tick after it starts
     h.f().cbb2.setItemIndex(0);

@@ -1,4 +1,5 @@
 #include <cmath>
+#include <set>
 
 #include "engine/random.h"
 #include "tests/engine/layer_fixture.h"
@@ -89,6 +90,107 @@ TEST_F(Rain, TwelveMinuteFadeInAndOutStepByStep) {
     expectUnlocked();
 }
 
+// Voice B of a duet rides the cross-fade with voice A: both fall to silence and come back step
+// by step, and a song voice B starts while the rain sounds starts silent and takes the level of
+// the next step.
+TEST_F(Rain, DuetVoicesFadeDownAndBackTogether) {
+    for (int n = 8; n <= 14; ++n) h.audio.lengthMs["pticp" + std::to_string(n)] = 2500;
+    h.f().rb6.setChecked(true);
+    seconds(1);
+    ASSERT_TRUE(h.e().isActive(h.e().songChannelB));
+    const auto voiceB = [this] { return h.audio.volumeOf(h.e().songChannelB); };
+    h.clock.advance(500);  // the steps fall between the songbird ticks
+    h.f().btn1.click();
+    for (int k = 1; k <= 30; ++k) {
+        SCOPED_TRACE(k);
+        seconds(1);
+        EXPECT_NEAR(songVolume(), level(30 - k, 8), 1e-6);
+        EXPECT_NEAR(voiceB(), level(30 - k, 8), 1e-6);
+    }
+    seconds(1);  // step 31
+    const engine::Handle steady = h.e().songChannelB;
+    seconds(5);
+    EXPECT_NE(h.e().songChannelB, steady) << "voice B sings on in the rain";
+    EXPECT_EQ(voiceB(), 0.0f) << "and its new song starts silent";
+    h.f().btn1.click();
+    for (int j = 1; j <= 30; ++j) {
+        SCOPED_TRACE(j);
+        seconds(1);
+        EXPECT_NEAR(songVolume(), level(j, 8), 1e-6);
+        EXPECT_NEAR(voiceB(), level(j, 8), 1e-6);
+    }
+    expectUnlocked();
+    EXPECT_FLOAT_EQ(voiceB(), 0.4f);
+}
+
+// Ending an episode by a change of the rain switch, the thunder box or the rain mode sets both
+// duet voices at once to the level of the songbird slider, wherever the fade had them.
+TEST_F(Rain, SwitchChangeSetsBothDuetVoicesToTheirSlider) {
+    struct Change {
+        const char* what;
+        void (*act)(form::MainForm&);
+        int songPosition;  // of trckbr6, set before the episode
+    };
+    const Change changes[] = {
+        {"thunder on", [](form::MainForm& f) { f.chk8.setChecked(true); }, 20},
+        {"mode set", [](form::MainForm& f) { f.rb8.setChecked(true); }, 4},
+        {"rain off", [](form::MainForm& f) { f.chk7.setChecked(false); }, 14},
+    };
+    h.f().rb6.setChecked(true);
+    seconds(1);
+    for (const Change& c : changes) {
+        SCOPED_TRACE(c.what);
+        h.f().chk7.setChecked(true);
+        h.f().rb7.setChecked(true);
+        h.f().chk8.setChecked(false);
+        h.f().trckbr6.setPosition(c.songPosition);
+        h.f().btn1.click();
+        seconds(12);
+        ASSERT_TRUE(locked());
+        ASSERT_LT(h.audio.volumeOf(h.e().songChannelB), c.songPosition / 20.0f) << "faded";
+        c.act(h.f());
+        EXPECT_FLOAT_EQ(songVolume(), c.songPosition / 20.0f);
+        EXPECT_FLOAT_EQ(h.audio.volumeOf(h.e().songChannelB), c.songPosition / 20.0f);
+    }
+}
+
+// Whenever the rain gives the controls back (an episode's end, or a change of the thunder box
+// ending one), the species lists come back as the songbird switch leaves them: voice A's while
+// the layer is on, voice B's while it is on in duet; with the layer off both stay disabled.
+TEST_F(Rain, SpeciesListsComeBackAsTheSongbirdSwitchLeavesThem) {
+    struct Case {
+        bool layerOn, duet;
+        bool byThunderBox;  // else the episode runs to its end
+        bool listA, listB;  // enabled afterwards
+    };
+    const Case cases[] = {
+        {true, false, false, true, false},   {true, true, false, true, true},
+        {false, false, false, false, false}, {false, true, false, false, false},
+        {true, false, true, true, false},    {true, true, true, true, true},
+        {false, true, true, false, false},
+    };
+    h.audio.missing = {"dogd2"};  // each episode fades in and out together within 30 s
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "on " << c.layerOn << " duet " << c.duet
+                                          << " by thunder box " << c.byThunderBox);
+        h.f().chk8.setChecked(false);
+        (c.duet ? h.f().rb6 : h.f().rb5).setChecked(true);
+        h.f().chk5.setChecked(c.layerOn);
+        h.f().btn1.click();
+        seconds(5);
+        ASSERT_FALSE(h.f().cbb5.enabled());
+        ASSERT_FALSE(h.f().cbb6.enabled());
+        if (c.byThunderBox) {
+            h.f().chk8.setChecked(true);
+        } else {
+            seconds(25);
+            ASSERT_EQ(h.f().btn1.caption(), kIdle);
+        }
+        EXPECT_EQ(h.f().cbb5.enabled(), c.listA);
+        EXPECT_EQ(h.f().cbb6.enabled(), c.listB);
+    }
+}
+
 TEST_F(Rain, TwelveMinuteRainEndsWhenItsRecordingHasPlayed) {
     h.audio.lengthMs["dogd_gr3"] = 100500;
     h.f().chk8.setChecked(true);
@@ -132,6 +234,40 @@ TEST_F(Rain, SetDurationTimingWithThunder) {
     seconds(1);
     EXPECT_FALSE(h.e().isActive(h.e().channel(engine::Slot::Thunder)));
     expectUnlocked();
+}
+
+// Every duration class: the duration is drawn over the whole class in units of 100 s, upper
+// bound exclusive ("навсегда" is always 40 units, and its pick still draws from the generator),
+// and a set-duration rain fades out at the 100-second count that uses it up.
+TEST_F(Rain, DurationClassesDrawTheirWholeRangeAndEndTheRainWhenUsedUp) {
+    struct Row {
+        int item;
+        int lo, hi;  // units of 100 s, inclusive
+    };
+    const Row rows[] = {{0, 3, 5}, {1, 6, 8}, {2, 9, 17}, {3, 18, 35}, {4, 40, 40}};
+    h.f().rb8.setChecked(true);
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.item);
+        std::set<int> seen;
+        for (int i = 0; i < 3000; ++i) {
+            const uint32_t before = h.e().rng.randSeed;
+            h.f().cbb4.pick(r.item);
+            ASSERT_NE(h.e().rng.randSeed, before) << "every pick draws";
+            seen.insert(h.app->rain().rainDurationMs);
+        }
+        EXPECT_EQ(*seen.begin(), r.lo * 100000);
+        EXPECT_EQ(*seen.rbegin(), r.hi * 100000);
+        EXPECT_EQ(seen.size(), static_cast<size_t>(r.hi - r.lo + 1)) << "every unit count";
+        if (r.item == form::kRainDurationForever) continue;  // never counted down
+        const int units = h.app->rain().rainDurationMs / 100000;
+        h.f().btn1.click();
+        seconds(31 + 100 * units - 1);
+        EXPECT_EQ(h.f().btn1.caption(), kSteady);
+        seconds(1);
+        EXPECT_EQ(h.f().btn1.caption(), "29");
+        seconds(29);
+        ASSERT_EQ(h.f().btn1.caption(), kIdle);
+    }
 }
 
 TEST_F(Rain, StopPressAbandonsTheRunningCountPeriod) {
@@ -314,6 +450,37 @@ TEST_F(Rain, SchedulerCountsOnlyRainFreeTicks) {
     seconds(100);
     EXPECT_TRUE(h.e().isActive(h.e().channel(engine::Slot::Rain)));
     EXPECT_EQ(h.app->rain().rainTicks(), 0);
+}
+
+// Every frequency class: the due count is drawn over the whole class, upper bound exclusive, and
+// the scheduler presses the rain button after that many rain-free 100-second ticks.
+TEST_F(Rain, FrequencyClassesDrawTheirWholeRangeAndPressWhenDue) {
+    struct Row {
+        int item;
+        int lo, hi;  // due counts, inclusive
+    };
+    const Row rows[] = {{0, 6, 17}, {1, 18, 35}, {2, 36, 53}, {3, 54, 71}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.item);
+        h.f().chk7.setChecked(false);
+        h.f().cbb3.setItemIndex(r.item);
+        h.f().chk7.setChecked(true);  // counts afresh, due after a draw from the class
+        const int due = h.app->rain().rainDueTicks;
+        ASSERT_GE(due, r.lo);
+        ASSERT_LE(due, r.hi);
+        seconds(100 * due - 1);
+        EXPECT_FALSE(h.e().isActive(h.e().rainChannel));
+        seconds(1);
+        EXPECT_TRUE(h.e().isActive(h.e().rainChannel)) << "pressed at the due tick";
+        std::set<int> seen;
+        for (int i = 0; i < 3000; ++i) {
+            h.f().cbb3.pick(r.item);
+            seen.insert(h.app->rain().rainDueTicks);
+        }
+        EXPECT_EQ(*seen.begin(), r.lo);
+        EXPECT_EQ(*seen.rbegin(), r.hi);
+        EXPECT_EQ(seen.size(), static_cast<size_t>(r.hi - r.lo + 1)) << "every count";
+    }
 }
 
 TEST_F(Rain, LowerClassFiresAtTheNextCountedTick) {
