@@ -2,8 +2,9 @@
 # Logout through a real X session manager (session_manager.cpp speaking XSMP) under Xvfb and
 # openbox: when the session asks the program to keep its data, the settings file holds what the
 # window shows by the time the program answers, and the program goes on playing; a cancelled
-# logout leaves it playing, and the session's end closes it with exit code 0. Both kinds of
-# logout desktops send are run: a global save (GNOME) and a local plus global one (KDE, xsm).
+# logout leaves it playing, and the session's end closes it with exit code 0, also from the
+# tray (trayer). Both kinds of logout desktops send are run: a global save (GNOME) and a local
+# plus global one (KDE, xsm).
 # Usage: logout_test.sh PATH/TO/Ombrelin PATH/TO/session_manager
 set -uo pipefail
 binary=$1
@@ -15,6 +16,7 @@ svc_init logout
 need_pulse
 need_x
 start_wm
+start_tray
 one_tone_program "$binary"
 cp "$work/prog/samp_povt/ruchey3" "$work/prog/samp_povt/pticv1"  # the distant birds
 settings=$work/prog/n_p_d.ini
@@ -30,9 +32,10 @@ SESSION_MANAGER=$(sed -n 's/^listening //p' "$work/sm.log")
 export SESSION_MANAGER
 session() { echo "$*" >&7; }
 said() { [ "$(grep -c "^$2" "$work/sm.log")" -ge "$1" ]; }  # said N EVENT: at least N times
-saved_on() { [ "$(sed -n "${1}p" "$settings" | tr -d '\r')" = 1 ]; }  # saved_on LINE: a switch
+saved() { [ "$(sed -n "${1}p" "$settings" | tr -d '\r')" = "$2" ]; }  # saved LINE VALUE
 running() { kill -0 "$app_pid" 2>/dev/null; }
 window_shown() { main_window >/dev/null; }
+level_is() { [ "$(level)" = "$1" ]; }
 
 "$work/prog/Ombrelin" >"$work/prog.log" 2>&1 &
 app_pid=$!
@@ -41,32 +44,44 @@ check "window shown" wait_for 10 window_shown
 win=$(main_window)
 check "the program joins the session" wait_for 5 said 1 registered
 
-# Each logout: a layer switched on through the window (its line in the file on disk still says
-# off), then the session's save. The first logout is cancelled, the second ends the session.
+# The changes made before each logout; the file on disk still holds the value before.
+switch_brook() { click_in_window "$win" 19 34; }
+switch_distant_birds() { click_in_window "$win" 19 75; }
+mute_in_tray() {  # with the window minimised into the tray, as many leave it for the session
+    xdotool windowminimize "$win"
+    wait_for 5 tray_icon_docked || return 1
+    read -r ix iy < <(tray_icon_centre)
+    xdotool mousemove "$ix" "$iy" click 1
+    wait_for 3 level_is 0
+}
+
+# Each logout: a change, the session's save, then the user's cancel or the session's end.
+# LOGOUT CHANGE LINE VALUE: the settings file's line LINE must hold VALUE by the answer.
 round=0
-for logout in "global brook 19 34 1 cancel" "both distant-birds 19 75 4 die"; do
-    read -r type layer x y line end <<<"$logout"
+for logout in "global switch_brook 1 1 cancel" "both switch_distant_birds 4 1 cancel" \
+    "both mute_in_tray 23 0 die"; do
+    read -r type change line value end <<<"$logout"
     round=$((round + 1))
-    click_in_window "$win" "$x" "$y"
+    name="$type logout after '${change//_/ }'"
+    check "$name: the change made" "$change"
     sleep 0.8
     session save "$type" shutdown
-    check "$type logout: the program answers" wait_for 10 said $round save-yourself-done
-    check "$type logout: ... with success" said $round "save-yourself-done 1"
-    check "$type logout: the settings hold the $layer switched on before the answer" \
-        saved_on "$line"
-    check "$type logout: ... 23 lines" bash -c "[ \$(grep -c \$'\\r\$' '$settings') = 23 ]"
-    check "$type logout: the program goes on" running
+    check "$name: the program answers" wait_for 10 said $round save-yourself-done
+    check "$name: ... with success" said $round "save-yourself-done 1"
+    check "$name: the settings hold line $line = $value before the answer" saved "$line" "$value"
+    check "$name: ... 23 lines" bash -c "[ \$(grep -c \$'\\r\$' '$settings') = 23 ]"
+    check "$name: the program goes on" running
     session "$end"
     if [ "$end" = cancel ]; then
         sleep 1
-        check "cancelled logout: the program still runs" running
-        check "cancelled logout: the brook still plays" heard
+        check "$name, cancelled: the program still runs" running
+        check "$name, cancelled: the brook still plays" heard
     else
         exit_code=
-        check "the session's end closes the program" wait_for 10 ended $app_pid
-        check "... with exit code 0" test "$exit_code" = 0
-        check "... and the settings as the window showed them" \
-            bash -c "[ \"\$(tr -d '\r' <'$settings' | head -4 | tr '\n' ' ')\" = '1 10 1 1 ' ]"
+        check "$name: the session's end closes the program" wait_for 10 ended $app_pid
+        check "$name: ... with exit code 0" test "$exit_code" = 0
+        check "$name: ... and every change kept" \
+            bash -c "[ \"\$(tr -d '\r' <'$settings' | sed -n '1p;4p;23p' | tr '\n' ' ')\" = '1 1 0 ' ]"
     fi
 done
 cat "$work/sm.log" >&2
