@@ -8,15 +8,23 @@ TForm_Ombrelin::TForm_Ombrelin(FormServices services)
       m_services(std::move(services)),
       m_locations(app::findLocations(m_services.programDir, OMBRELIN_DATA_FROM_PROGRAM,
                                      app::Environment::fromProcess())),
-      m_continuous(form, engine),
+      m_brook({form.chk1, form.rb1, form.TrackBar1, engine::Slot::Brook, "ruchey3", "ruchey4"},
+              engine),
+      m_distantBirds(
+          {form.chk2, form.rb3, form.trckbr1, engine::Slot::DistantBirds, "pticv1", "pticv2"},
+          engine),
       m_insects({form.chk9, form.cbb1, form.Timer1, form.trckbr10, engine::Slot::Insects, "nas", 8},
                 engine),
       m_extraBirds(
           {form.chk6, form.cbb2, form.tmr2, form.trckbr7, engine::Slot::ExtraBirds, "pticd", 10},
           engine),
-      m_songbirds(form, engine),
-      m_rain(form, engine),
-      m_master(form, m_services.volume),
+      m_songbirds({form.chk5, form.rb5, form.rb6, form.cbb5, form.cbb6, form.tmr5, form.trckbr6},
+                  engine),
+      m_rain({form.btn1, form.tmr4, form.tmr3, form.chk7, form.chk8, form.rb7, form.rb8, form.cbb3,
+              form.cbb4, form.trckbr9, form.trckbr6, form.chk5, form.rb5, form.rb6, form.cbb5,
+              form.cbb6, form.chk9, form.chk6},
+             engine),
+      m_master({form.chk10, form.strckbr11}, m_services.volume),
       m_settings(form, m_services.dialogs, m_locations.settingsFile, m_services.appTitle) {
     engine.setSampleRoots(m_locations.sampleRoots);
     m_settings.setStartingFile(m_locations.startingSettings);

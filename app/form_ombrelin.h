@@ -9,7 +9,7 @@
 
 #include "app/locations.h"
 #include "engine/audio_library.h"
-#include "engine/continuous_layers.h"
+#include "engine/continuous_layer.h"
 #include "engine/master_volume.h"
 #include "engine/occasional_layer.h"
 #include "engine/rain.h"
@@ -51,10 +51,10 @@ public:
     void FormCloseQuery();
 
     // Handlers, as wired to the controls.
-    void chk1Click() { m_continuous.chk1Click(); }
-    void chk2Click() { m_continuous.chk2Click(); }
-    void TrackBar1Change() { m_continuous.TrackBar1Change(); }
-    void trckbr1Change() { m_continuous.trckbr1Change(); }
+    void chk1Click() { m_brook.switchClick(); }
+    void chk2Click() { m_distantBirds.switchClick(); }
+    void TrackBar1Change() { m_brook.volumeChange(); }
+    void trckbr1Change() { m_distantBirds.volumeChange(); }
     void chk9Click() { m_insects.switchClick(); }
     void cbb1Change() { m_insects.classChange(); }
     void Timer1Timer() { m_insects.tick(); }
@@ -99,7 +99,8 @@ private:
 
     FormServices m_services;
     app::Locations m_locations;
-    engine::ContinuousLayers m_continuous;
+    engine::ContinuousLayer m_brook;
+    engine::ContinuousLayer m_distantBirds;
     engine::OccasionalLayer m_insects;
     engine::OccasionalLayer m_extraBirds;
     engine::SongbirdLayer m_songbirds;

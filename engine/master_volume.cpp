@@ -8,17 +8,17 @@ uint32_t masterVolumeWord(int position) {
 }
 
 void MasterVolume::strckbr11Change() {
-    m_system.setWaveVolume(masterVolumeWord(m_form.strckbr11.position()));
+    m_system.setWaveVolume(masterVolumeWord(m_c.slider.position()));
 }
 
 void MasterVolume::chk10Click() {
-    const bool on = m_form.chk10.checked();
-    m_system.setWaveVolume(on ? masterVolumeWord(m_form.strckbr11.position()) : 0);
+    const bool on = m_c.sw.checked();
+    m_system.setWaveVolume(on ? masterVolumeWord(m_c.slider.position()) : 0);
     if (onTrayImage) onTrayImage(on ? 1 : 0);
 }
 
 void MasterVolume::toggleSound() {
-    m_form.chk10.setChecked(!m_form.chk10.checked());
+    m_c.sw.setChecked(!m_c.sw.checked());
     chk10Click();
 }
 

@@ -7,16 +7,21 @@
 #include <functional>
 
 #include "engine/system_volume.h"
-#include "form/main_form.h"
+#include "form/controls.h"
 
 namespace engine {
 
 // The level word for a master slider position: v = position x 650 on both channels.
 uint32_t masterVolumeWord(int position);
 
+struct MasterVolumeConfig {
+    form::CheckBox& sw;            // the sound switch
+    const form::TrackBar& slider;  // the master slider, 0..100
+};
+
 class MasterVolume {
 public:
-    MasterVolume(form::MainForm& form, SystemVolume& system) : m_form(form), m_system(system) {}
+    MasterVolume(MasterVolumeConfig config, SystemVolume& system) : m_c(config), m_system(system) {}
 
     void strckbr11Change();
     void chk10Click();
@@ -27,7 +32,7 @@ public:
     std::function<void(int)> onTrayImage;
 
 private:
-    form::MainForm& m_form;
+    MasterVolumeConfig m_c;
     SystemVolume& m_system;
 };
 

@@ -8,16 +8,41 @@
 #include <string>
 
 #include "engine/sound_engine.h"
-#include "form/main_form.h"
+#include "form/controls.h"
+#include "form/main_form.h"  // the frequency and duration tables
+#include "form/timer.h"
 
 namespace engine {
 
 extern const char* const kRainCaptionIdle;    // "Дождя!"
 extern const char* const kRainCaptionSteady;  // "Хватит дождя!"
 
+struct RainLayerConfig {
+    form::Button& button;         // "Дождя!": press, countdown, "Хватит дождя!"
+    form::Timer& episodeTimer;    // the episode's steps: 1 s, then 100 s while it lasts
+    form::Timer& schedulerTimer;  // 100-second tick of the scheduler
+    const form::CheckBox& sw;     // the rain switch
+    form::CheckBox& thunder;      // cleared with the rain switch
+    const form::RadioButton& recording;  // the twelve-minute recording, played once
+    const form::RadioButton& looped;     // a loop for a drawn duration
+    const form::ComboBox& frequency;     // how often the scheduler rains
+    const form::ComboBox& duration;      // the looped rain's duration class
+    form::TrackBar& slider;              // volume
+    // The songbirds' slider, which the fades move against the rain's, and with it the controls
+    // an episode locks.
+    form::TrackBar& songSlider;
+    form::CheckBox& songSwitch;
+    form::RadioButton& solo;
+    form::RadioButton& duet;
+    form::ComboBox& speciesA;
+    form::ComboBox& speciesB;
+    form::CheckBox& insectsSwitch;
+    form::CheckBox& extraBirdsSwitch;
+};
+
 class RainLayer {
 public:
-    RainLayer(form::MainForm& form, SoundEngine& engine) : m_form(form), m_engine(engine) {}
+    RainLayer(RainLayerConfig config, SoundEngine& engine) : m_c(config), m_engine(engine) {}
 
     // Episode.
     void btn1Click();  // the press: starts an episode on "Дождя!", ends one on "Хватит дождя!"
@@ -44,7 +69,7 @@ private:
     void endEpisodeBySwitch();
     void lockControls();
 
-    form::MainForm& m_form;
+    RainLayerConfig m_c;
     SoundEngine& m_engine;
 
     int32_t m_rainTicks = 0;

@@ -12,47 +12,47 @@ constexpr int kCountMs = 100000;
 }  // namespace
 
 void RainLayer::cbb4Change() {
-    if (const form::RangedItem* row = form::selectedRow(form::kRainDurations, m_form.cbb4)) {
+    if (const form::RangedItem* row = form::selectedRow(form::kRainDurations, m_c.duration)) {
         m_rainMinUnits = row->low;
         m_rainMaxUnits = row->high;
     }
     m_rainDurationMs = m_engine.rng().randomRange(m_rainMinUnits, m_rainMaxUnits) * kCountMs;
 }
 
-void RainLayer::trckbr9Change() { m_engine.setVolume(Slot::Rain, sliderVolume(m_form.trckbr9)); }
+void RainLayer::trckbr9Change() { m_engine.setVolume(Slot::Rain, sliderVolume(m_c.slider)); }
 
 void RainLayer::btn1Click() {
-    if (m_form.chk7.checked() && m_form.btn1.caption() == kRainCaptionIdle) {
+    if (m_c.sw.checked() && m_c.button.caption() == kRainCaptionIdle) {
         releaseRain();
         m_fadeInStep = 0;
         m_fadeOutStep = 0;
         m_rainElapsedMs = 0;
-        m_form.tmr4.setInterval(kStepMs);
-        m_form.tmr4.setEnabled(true);
-        if (m_form.rb7.checked()) {
+        m_c.episodeTimer.setInterval(kStepMs);
+        m_c.episodeTimer.setEnabled(true);
+        if (m_c.recording.checked()) {
             m_engine.buildPath(Slot::Rain, SampleFolder::Once,
-                               m_form.chk8.checked() ? "dogd_gr3" : "dogd2");
+                               m_c.thunder.checked() ? "dogd_gr3" : "dogd2");
             m_engine.createAndPlay(Slot::Rain, 0, 0.0f);
         }
-        if (m_form.rb8.checked()) {
+        if (m_c.looped.checked()) {
             m_engine.buildPath(Slot::Rain, SampleFolder::Loop, "dogd3");
-            if (m_form.chk8.checked()) {
+            if (m_c.thunder.checked()) {
                 m_engine.buildPath(Slot::Thunder, SampleFolder::Loop, "dogd_gr");
                 m_engine.createAndPlay(Slot::Thunder, kSampleLoop, 0.0f);
             }
             m_engine.createAndPlay(Slot::Rain, kSampleLoop, 0.0f);
         }
     }
-    if (m_form.chk7.checked() && m_form.btn1.caption() == kRainCaptionSteady) {
-        m_form.tmr4.setInterval(kStepMs);
-        m_form.tmr4.setEnabled(true);
+    if (m_c.sw.checked() && m_c.button.caption() == kRainCaptionSteady) {
+        m_c.episodeTimer.setInterval(kStepMs);
+        m_c.episodeTimer.setEnabled(true);
         m_fadeOutStep = 1;
     }
 }
 
 void RainLayer::tmr4Timer() {
-    const double rainLevel = sliderLevel(m_form.trckbr9);
-    const double songLevel = sliderLevel(m_form.trckbr6);
+    const double rainLevel = sliderLevel(m_c.slider);
+    const double songLevel = sliderLevel(m_c.songSlider);
 
     m_fadeInStep += 1;
 
@@ -64,25 +64,25 @@ void RainLayer::tmr4Timer() {
         m_engine.setVolume(Slot::Thunder, static_cast<float>(m_rainFadeVolume));
         setSongVolumes(static_cast<float>(m_songFadeVolume));
         lockControls();
-        m_form.btn1.setCaption(std::to_string(kFadeSteps - k));
+        m_c.button.setCaption(std::to_string(kFadeSteps - k));
     }
 
     if (m_fadeInStep == kFadeSteps + 1) {
-        m_form.btn1.setEnabled(true);
-        m_form.trckbr9.setEnabled(true);
-        m_form.btn1.setCaption(kRainCaptionSteady);
+        m_c.button.setEnabled(true);
+        m_c.slider.setEnabled(true);
+        m_c.button.setCaption(kRainCaptionSteady);
     }
 
-    if (m_form.rb8.checked()) {
+    if (m_c.looped.checked()) {
         if (m_fadeInStep == kFadeSteps + 1) {
-            if (m_form.cbb4.itemIndex() == form::kRainDurationForever)
-                m_form.tmr4.setEnabled(false);
-            m_form.tmr4.setInterval(kCountMs);
+            if (m_c.duration.itemIndex() == form::kRainDurationForever)
+                m_c.episodeTimer.setEnabled(false);
+            m_c.episodeTimer.setInterval(kCountMs);
         }
         if (m_fadeInStep > kFadeSteps + 1 && m_fadeOutStep == 0) {
             m_rainElapsedMs += kCountMs;
             if (m_rainDurationMs - m_rainElapsedMs < 1) {
-                m_form.tmr4.setInterval(kStepMs);
+                m_c.episodeTimer.setInterval(kStepMs);
                 m_fadeOutStep = 1;
             }
         }
@@ -94,10 +94,10 @@ void RainLayer::tmr4Timer() {
 
     if (m_fadeOutStep > 0) {
         const int j = m_fadeOutStep;
-        m_form.btn1.setEnabled(false);
-        m_form.trckbr6.setEnabled(false);
-        m_form.trckbr9.setEnabled(false);
-        m_form.btn1.setCaption(std::to_string(kFadeSteps - j));
+        m_c.button.setEnabled(false);
+        m_c.songSlider.setEnabled(false);
+        m_c.slider.setEnabled(false);
+        m_c.button.setCaption(std::to_string(kFadeSteps - j));
         m_rainFadeVolume = (kFadeSteps - j) * (rainLevel / kFadeSteps);
         m_songFadeVolume = j * (songLevel / kFadeSteps);
         m_engine.setVolume(Slot::Rain, static_cast<float>(m_rainFadeVolume));
@@ -109,27 +109,27 @@ void RainLayer::tmr4Timer() {
         releaseRain();
         m_rainDurationMs = m_engine.rng().randomRange(m_rainMinUnits, m_rainMaxUnits) * kCountMs;
         m_rainElapsedMs = 0;
-        m_form.tmr4.setEnabled(false);
+        m_c.episodeTimer.setEnabled(false);
         unlockRainControls();
-        m_form.btn1.setCaption(kRainCaptionIdle);
+        m_c.button.setCaption(kRainCaptionIdle);
     }
 }
 
 void RainLayer::lockControls() {
     for (form::Control* c : std::initializer_list<form::Control*>{
-             &m_form.btn1, &m_form.trckbr6, &m_form.trckbr9, &m_form.chk5, &m_form.chk6,
-             &m_form.chk9, &m_form.rb5, &m_form.rb6, &m_form.cbb5, &m_form.cbb6})
+             &m_c.button, &m_c.songSlider, &m_c.slider, &m_c.songSwitch, &m_c.extraBirdsSwitch,
+             &m_c.insectsSwitch, &m_c.solo, &m_c.duet, &m_c.speciesA, &m_c.speciesB})
         c->setEnabled(false);
 }
 
 void RainLayer::unlockRainControls() {
     for (form::Control* c : std::initializer_list<form::Control*>{
-             &m_form.btn1, &m_form.trckbr6, &m_form.trckbr9, &m_form.chk5, &m_form.chk6,
-             &m_form.chk9, &m_form.rb5, &m_form.rb6})
+             &m_c.button, &m_c.songSlider, &m_c.slider, &m_c.songSwitch, &m_c.extraBirdsSwitch,
+             &m_c.insectsSwitch, &m_c.solo, &m_c.duet})
         c->setEnabled(true);
-    if (m_form.chk5.checked()) {
-        m_form.cbb5.setEnabled(true);
-        if (m_form.rb6.checked()) m_form.cbb6.setEnabled(true);
+    if (m_c.songSwitch.checked()) {
+        m_c.speciesA.setEnabled(true);
+        if (m_c.duet.checked()) m_c.speciesB.setEnabled(true);
     }
 }
 

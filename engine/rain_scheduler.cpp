@@ -3,34 +3,34 @@
 namespace engine {
 
 void RainLayer::chk7Click() {
-    if (!m_form.chk7.checked()) {
+    if (!m_c.sw.checked()) {
         releaseRain();
-        m_form.tmr3.setEnabled(false);
-        m_form.tmr4.setEnabled(false);
+        m_c.schedulerTimer.setEnabled(false);
+        m_c.episodeTimer.setEnabled(false);
         // Clearing a checked thunder box runs this handler once more, nested; that run finds
         // the box clear and stops there.
-        m_form.chk8.setChecked(false);
+        m_c.thunder.setChecked(false);
         endEpisodeBySwitch();
     }
-    if (m_form.chk7.checked()) {
+    if (m_c.sw.checked()) {
         releaseRain();
         m_rainTicks = 0;
         cbb3Change();
         cbb4Change();
-        m_form.tmr3.setEnabled(true);
-        m_form.tmr4.setEnabled(false);
+        m_c.schedulerTimer.setEnabled(true);
+        m_c.episodeTimer.setEnabled(false);
         endEpisodeBySwitch();
     }
 }
 
 void RainLayer::endEpisodeBySwitch() {
     unlockRainControls();
-    setSongVolumes(sliderVolume(m_form.trckbr6));
-    m_form.btn1.setCaption(kRainCaptionIdle);
+    setSongVolumes(sliderVolume(m_c.songSlider));
+    m_c.button.setCaption(kRainCaptionIdle);
 }
 
 void RainLayer::cbb3Change() {
-    if (const form::RangedItem* row = form::selectedRow(form::kRainFrequencies, m_form.cbb3)) {
+    if (const form::RangedItem* row = form::selectedRow(form::kRainFrequencies, m_c.frequency)) {
         m_rainMinTicks = row->low;
         m_rainMaxTicks = row->high;
     }

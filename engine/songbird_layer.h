@@ -6,13 +6,26 @@
 #pragma once
 
 #include "engine/sound_engine.h"
-#include "form/main_form.h"
+#include "form/controls.h"
+#include "form/main_form.h"  // the species table
+#include "form/timer.h"
 
 namespace engine {
 
+struct SongbirdLayerConfig {
+    const form::CheckBox& sw;       // the layer switch
+    const form::RadioButton& solo;  // one voice of any species
+    const form::RadioButton& duet;  // voice A of the first species, voice B of the rest
+    form::ComboBox& speciesA;       // shows voice A's species; a pick sets its next one
+    form::ComboBox& speciesB;       // the same for voice B, in a duet only
+    form::Timer& timer;             // one-second tick, on while the layer is on
+    const form::TrackBar& slider;   // volume
+};
+
 class SongbirdLayer {
 public:
-    SongbirdLayer(form::MainForm& form, SoundEngine& engine) : m_form(form), m_engine(engine) {}
+    SongbirdLayer(SongbirdLayerConfig config, SoundEngine& engine)
+        : m_c(config), m_engine(engine) {}
 
     void chk5Click();  // layer switch; also run by rb5/rb6 becoming checked
     void cbb5Click();  // user picks voice A's next species
@@ -29,7 +42,7 @@ private:
     void startSong(Slot slot, int32_t& nextSinger, int32_t lo, int32_t hi, form::ComboBox& list,
                    int firstSpeciesInList);
 
-    form::MainForm& m_form;
+    SongbirdLayerConfig m_c;
     SoundEngine& m_engine;
     // -1: the voice's next species is drawn; otherwise the species its next song must be.
     int32_t m_nextSingerA = -1;
