@@ -65,13 +65,13 @@ TEST_F(OccasionalLayers, EachLayerPlaysEveryFileOfItsOwnSet) {
         const char* name;
         form::CheckBox& sw;
         form::ComboBox& classes;
-        const std::string& path;
+        engine::Slot slot;
         const char* prefix;
         int files;
     };
     const Layer layers[] = {
-        {"insects", h.f().chk9, h.f().cbb1, h.e().insectsPath, "nas", 8},
-        {"extra birds", h.f().chk6, h.f().cbb2, h.e().extraBirdsPath, "pticd", 10},
+        {"insects", h.f().chk9, h.f().cbb1, engine::Slot::Insects, "nas", 8},
+        {"extra birds", h.f().chk6, h.f().cbb2, engine::Slot::ExtraBirds, "pticd", 10},
     };
     h.audio.defaultLengthMs = 500;
     for (const Layer& l : layers) {
@@ -84,7 +84,7 @@ TEST_F(OccasionalLayers, EachLayerPlaysEveryFileOfItsOwnSet) {
         for (int round = 0; round < 300; ++round) {
             ASSERT_GT(secondsToNextStart(opened), 0);
             played.insert(h.audio.opened.back());
-            ASSERT_EQ(l.path, h.dir.string() + "/samp_raz/" + h.audio.opened.back());
+            ASSERT_EQ(h.e().path(l.slot), h.dir.string() + "/samp_raz/" + h.audio.opened.back());
         }
         EXPECT_EQ(played, set);
         l.sw.setChecked(false);

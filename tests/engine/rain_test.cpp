@@ -97,8 +97,8 @@ TEST_F(Rain, DuetVoicesFadeDownAndBackTogether) {
     for (int n = 8; n <= 14; ++n) h.audio.lengthMs["pticp" + std::to_string(n)] = 2500;
     h.f().rb6.setChecked(true);
     seconds(1);
-    ASSERT_TRUE(h.e().isActive(h.e().songChannelB));
-    const auto voiceB = [this] { return h.audio.volumeOf(h.e().songChannelB); };
+    ASSERT_TRUE(h.e().isActive(h.e().channel(engine::Slot::SongB)));
+    const auto voiceB = [this] { return h.audio.volumeOf(h.e().channel(engine::Slot::SongB)); };
     h.clock.advance(500);  // the steps fall between the songbird ticks
     h.f().btn1.click();
     for (int k = 1; k <= 30; ++k) {
@@ -108,9 +108,9 @@ TEST_F(Rain, DuetVoicesFadeDownAndBackTogether) {
         EXPECT_NEAR(voiceB(), level(30 - k, 8), 1e-6);
     }
     seconds(1);  // step 31
-    const engine::Handle steady = h.e().songChannelB;
+    const engine::Handle steady = h.e().channel(engine::Slot::SongB);
     seconds(5);
-    EXPECT_NE(h.e().songChannelB, steady) << "voice B sings on in the rain";
+    EXPECT_NE(h.e().channel(engine::Slot::SongB), steady) << "voice B sings on in the rain";
     EXPECT_EQ(voiceB(), 0.0f) << "and its new song starts silent";
     h.f().btn1.click();
     for (int j = 1; j <= 30; ++j) {
@@ -147,10 +147,12 @@ TEST_F(Rain, SwitchChangeSetsBothDuetVoicesToTheirSlider) {
         h.f().btn1.click();
         seconds(12);
         ASSERT_TRUE(locked());
-        ASSERT_LT(h.audio.volumeOf(h.e().songChannelB), c.songPosition / 20.0f) << "faded";
+        ASSERT_LT(h.audio.volumeOf(h.e().channel(engine::Slot::SongB)), c.songPosition / 20.0f)
+            << "faded";
         c.act(h.f());
         EXPECT_FLOAT_EQ(songVolume(), c.songPosition / 20.0f);
-        EXPECT_FLOAT_EQ(h.audio.volumeOf(h.e().songChannelB), c.songPosition / 20.0f);
+        EXPECT_FLOAT_EQ(h.audio.volumeOf(h.e().channel(engine::Slot::SongB)),
+                        c.songPosition / 20.0f);
     }
 }
 
@@ -250,16 +252,16 @@ TEST_F(Rain, DurationClassesDrawTheirWholeRangeAndEndTheRainWhenUsedUp) {
         SCOPED_TRACE(r.item);
         std::set<int> seen;
         for (int i = 0; i < 3000; ++i) {
-            const uint32_t before = h.e().rng.randSeed;
+            const uint32_t before = h.e().rng().randSeed();
             h.f().cbb4.pick(r.item);
-            ASSERT_NE(h.e().rng.randSeed, before) << "every pick draws";
-            seen.insert(h.app->rain().rainDurationMs);
+            ASSERT_NE(h.e().rng().randSeed(), before) << "every pick draws";
+            seen.insert(h.app->rain().rainDurationMs());
         }
         EXPECT_EQ(*seen.begin(), r.lo * 100000);
         EXPECT_EQ(*seen.rbegin(), r.hi * 100000);
         EXPECT_EQ(seen.size(), static_cast<size_t>(r.hi - r.lo + 1)) << "every unit count";
         if (r.item == form::kRainDurationForever) continue;  // never counted down
-        const int units = h.app->rain().rainDurationMs / 100000;
+        const int units = h.app->rain().rainDurationMs() / 100000;
         h.f().btn1.click();
         seconds(31 + 100 * units - 1);
         EXPECT_EQ(h.f().btn1.caption(), kSteady);
@@ -465,17 +467,17 @@ TEST_F(Rain, FrequencyClassesDrawTheirWholeRangeAndPressWhenDue) {
         h.f().chk7.setChecked(false);
         h.f().cbb3.setItemIndex(r.item);
         h.f().chk7.setChecked(true);  // counts afresh, due after a draw from the class
-        const int due = h.app->rain().rainDueTicks;
+        const int due = h.app->rain().rainDueTicks();
         ASSERT_GE(due, r.lo);
         ASSERT_LE(due, r.hi);
         seconds(100 * due - 1);
-        EXPECT_FALSE(h.e().isActive(h.e().rainChannel));
+        EXPECT_FALSE(h.e().isActive(h.e().channel(engine::Slot::Rain)));
         seconds(1);
-        EXPECT_TRUE(h.e().isActive(h.e().rainChannel)) << "pressed at the due tick";
+        EXPECT_TRUE(h.e().isActive(h.e().channel(engine::Slot::Rain))) << "pressed at the due tick";
         std::set<int> seen;
         for (int i = 0; i < 3000; ++i) {
             h.f().cbb3.pick(r.item);
-            seen.insert(h.app->rain().rainDueTicks);
+            seen.insert(h.app->rain().rainDueTicks());
         }
         EXPECT_EQ(*seen.begin(), r.lo);
         EXPECT_EQ(*seen.rbegin(), r.hi);
