@@ -269,6 +269,12 @@ struct AlAudioLibrary::Stream {
 
     std::unique_ptr<SoundFileReader> reader;
     std::array<std::vector<float>, kBufferCount> blocks;
+
+    // A one-shot has played out once its last block is queued and its source has stopped; a
+    // source stopped before that has only run dry, and the feeder restarts it. Lock held.
+    bool playedOut() const {
+        return finished || (decoderDone && sourceInt(source, AL_SOURCE_STATE) == AL_STOPPED);
+    }
 };
 
 // Blocks the feeder decodes for one stream outside the lock, queued afterwards if the stream is
@@ -408,9 +414,7 @@ int AlAudioLibrary::Core::BASS_ChannelPlay(Handle h, int restart) {
         std::lock_guard<std::mutex> lock(m_mutex);
         Stream* s = find(h);
         if (!s) return 0;
-        const bool playedOut =
-            s->finished || (s->decoderDone && sourceInt(s->source, AL_SOURCE_STATE) == AL_STOPPED);
-        if (restart || playedOut) requestRewind(*s);
+        if (restart || s->playedOut()) requestRewind(*s);
         s->playing = true;
         updateHold(*s);
         if (m_device) m_device->setIdle(false);
@@ -449,10 +453,8 @@ uint32_t AlAudioLibrary::Core::BASS_ChannelIsActive(Handle h) {
     if (m_abandoned) return 0;
     std::lock_guard<std::mutex> lock(m_mutex);
     Stream* s = find(h);
-    if (!s || !s->playing || s->finished) return 0;
-    // A source stopped before the end of the file has run dry; the feeder restarts it. Only a
-    // one-shot whose last block has been queued ends when its source stops.
-    if (s->decoderDone && sourceInt(s->source, AL_SOURCE_STATE) == AL_STOPPED) {
+    if (!s || !s->playing) return 0;
+    if (s->playedOut()) {
         s->finished = true;
         return 0;
     }
@@ -607,10 +609,7 @@ std::chrono::milliseconds AlAudioLibrary::Core::service() {
     return sleep;
 }
 
-bool AlAudioLibrary::Core::sounds(Stream& s) {
-    return s.playing && !s.held && !s.finished &&
-           !(s.decoderDone && sourceInt(s.source, AL_SOURCE_STATE) == AL_STOPPED);
-}
+bool AlAudioLibrary::Core::sounds(Stream& s) { return s.playing && !s.held && !s.playedOut(); }
 
 // How long until a stream that sounds gets down to its last second of queued audio (or, for a
 // one-shot whose last block is queued, until it has played out, so the output can be paused).
