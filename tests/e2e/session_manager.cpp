@@ -111,6 +111,12 @@ void stop(int) { g_stop = 1; }
 void ignoreIoError(IceConn) {}
 
 void dropConnection(IceConn ice) {
+    for (auto it = g_clients.begin(); it != g_clients.end(); ++it)
+        if (SmsGetIceConnection(*it) == ice) {
+            SmsCleanUp(*it);
+            g_clients.erase(it);
+            break;
+        }
     for (auto it = g_connections.begin(); it != g_connections.end(); ++it)
         if (*it == ice) {
             g_connections.erase(it);
