@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -19,9 +20,11 @@
 #include "loudness.h"
 #include "pack.h"
 #include "pack_checks.h"
+#include "tests/support/temp_dir.h"
 
 using namespace soundpack;
 using namespace soundpack_test;
+using testing_support::TempDir;
 
 namespace {
 
@@ -31,12 +34,6 @@ bool g_full = false;
 bool exists(const std::string& p) {
     struct stat st;
     return ::stat(p.c_str(), &st) == 0;
-}
-
-std::string makeTempDir() {
-    char tmpl[] = "/tmp/ombrelin-soundpack-XXXXXX";
-    const char* d = ::mkdtemp(tmpl);
-    return d ? d : "";
 }
 
 int run(const std::string& cmd) { return std::system((cmd + " > /dev/null").c_str()); }
@@ -85,8 +82,8 @@ protected:
     static void SetUpTestSuite() {
         s_dir = g_packDir;
         if (s_dir.empty() || !exists(s_dir + "/soundpack-manifest.txt")) {
-            s_dir = makeTempDir();
-            s_owned = true;
+            s_owned = std::make_unique<TempDir>("soundpack");
+            s_dir = s_owned->path();
             ASSERT_EQ(run(g_generator + " --out " + s_dir + (g_full ? "" : " --short")), 0);
         }
         for (const Entry& e : catalogue()) {
@@ -97,7 +94,7 @@ protected:
         }
     }
     static void TearDownTestSuite() {
-        if (s_owned) run("rm -rf " + s_dir);
+        s_owned.reset();
         s_audio.clear();
     }
     static const Stereo* audio(const Entry& e) {
@@ -105,11 +102,11 @@ protected:
         return it == s_audio.end() ? nullptr : &it->second;
     }
     static std::string s_dir;
-    static bool s_owned;
+    static std::unique_ptr<TempDir> s_owned;  // the pack generated here, when there is one
     static std::map<std::string, Stereo> s_audio;
 };
 std::string PackFiles::s_dir;
-bool PackFiles::s_owned = false;
+std::unique_ptr<TempDir> PackFiles::s_owned;
 std::map<std::string, Stereo> PackFiles::s_audio;
 
 TEST_F(PackFiles, EveryFileDecodesAndIsLevelled) {
@@ -285,7 +282,8 @@ TEST_F(PackFiles, RepeatedSyllablesVaryLikeABirds) {
 // Two runs of the generator give the same decoded audio, though the encoded bytes differ.
 TEST(PackGenerator, SameSeedSameDecodedAudio) {
     if (g_full) GTEST_SKIP() << "covered by the short run";
-    const std::string a = makeTempDir(), b = makeTempDir();
+    const TempDir dirA("soundpack"), dirB("soundpack");
+    const std::string a = dirA.path(), b = dirB.path();
     for (const std::string& d : {a, b}) {
         ASSERT_EQ(run(g_generator + " --short --only pticp6 --out " + d), 0);
         ASSERT_EQ(run(g_generator + " --short --only dogd3 --out " + d), 0);
@@ -299,7 +297,6 @@ TEST(PackGenerator, SameSeedSameDecodedAudio) {
         ASSERT_TRUE(decodeFile(b + "/" + rel, &sb, nullptr));
         EXPECT_EQ(pcmHash(sa, sa.size()), pcmHash(sb, sb.size()));
     }
-    run("rm -rf " + a + " " + b);
     EXPECT_NE(run(g_generator + " --only no_such_file --out /tmp"), 0);
 }
 
