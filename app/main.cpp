@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QIcon>
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -51,13 +50,6 @@ void installSignalPipe() {
     for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &action, nullptr);
 }
 
-QIcon applicationIcon() {
-    QIcon icon;
-    for (int size : {16, 20, 24, 32, 40, 48, 64})
-        icon.addFile(QStringLiteral(":/ombrelin/icon_%1.png").arg(size), QSize(size, size));
-    return icon;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -70,7 +62,7 @@ int main(int argc, char** argv) {
     const QString title = ui::applicationTitle(QCoreApplication::applicationFilePath());
     QGuiApplication::setApplicationDisplayName(title);
     QGuiApplication::setDesktopFileName(QStringLiteral("ombrelin"));
-    QApplication::setWindowIcon(applicationIcon());
+    QApplication::setWindowIcon(ui::programIcon());
 
     SingleInstance instance("999");
     engine::AlAudioLibrary audio;

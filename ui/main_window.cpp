@@ -46,6 +46,13 @@ void applyCommon(QWidget* w, const form::Control& c) {
 
 }  // namespace
 
+QIcon programIcon() {
+    QIcon icon;
+    for (int size : {16, 20, 24, 32, 40, 48, 64})
+        icon.addFile(QStringLiteral(":/ombrelin/icon_%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
 double MainWindow::screenScale() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     return screen ? screen->logicalDotsPerInch() / 120.0 : 1.0;
@@ -61,10 +68,7 @@ MainWindow::MainWindow(form::MainForm& form, double scale, QWidget* parent)
     m_style->setParent(this);
     setObjectName(QStringLiteral("Form_Ombrelin"));
     setWindowTitle(QStringLiteral("Ombrelin"));
-    QIcon icon;
-    for (int size : {16, 20, 24, 32, 40, 48, 64})
-        icon.addFile(QStringLiteral(":/ombrelin/icon_%1.png").arg(size), QSize(size, size));
-    setWindowIcon(icon);
+    setWindowIcon(programIcon());
     setStyle(m_style);
     setPalette(EmeraldStyle::emeraldPalette());
     setFont(windowFont(px(14)));

@@ -8,6 +8,7 @@
 // onStateChanged while it lives and restores the previous one when destroyed. UI thread only.
 #pragma once
 
+#include <QIcon>
 #include <QImage>
 #include <QWidget>
 #include <functional>
@@ -18,6 +19,9 @@
 #include "form/main_form.h"
 
 namespace ui {
+
+// The program's icon in every size compiled in: the window's and the taskbar's.
+QIcon programIcon();
 
 class EmeraldStyle;
 
