@@ -713,34 +713,46 @@ TEST_F(ChildProcessTest, RealTimeLoopKeepsPlayingAndOneShotEnds) {
     EXPECT_CHILD_SUCCEEDS(realTimePlayback);
 }
 
+// A child's own sound server, not yet started, that the audio layer is pointed at, and a looping
+// recording to play on it.
+struct ServedLoop {
+    static std::string runtimeIn(const TempDir& dir) {
+        const std::string runtime = dir.file("run");
+        fs::create_directory(runtime);
+        fs::permissions(runtime, fs::perms::owner_all);
+        return runtime;
+    }
+    ServedLoop() {
+        setenv("ALSOFT_DRIVERS", "pulse", 1);
+        server.exportEnvironment();
+    }
+
+    TempDir dir;
+    const std::string loop =
+        writeRecording(dir, "loop", {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, kRate, 30000});
+    SoundServer server{runtimeIn(dir)};
+};
+
 // The sound server goes away under a playing stream and comes back: the handle stays valid, the
 // loop reads active all along and is heard again on the new server.
 int soundServerRestart() {
-    TempDir dir;
-    const std::string runtime = dir.file("run");
-    fs::create_directory(runtime);
-    fs::permissions(runtime, fs::perms::owner_all);
-    const std::string loop =
-        writeRecording(dir, "loop", {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, kRate, 30000});
-    setenv("ALSOFT_DRIVERS", "pulse", 1);
-    SoundServer server(runtime);
-    server.exportEnvironment();
-    if (!server.start()) return fail("server start");
+    ServedLoop p;
+    if (!p.server.start()) return fail("server start");
 
     AlAudioLibrary lib;
     if (lib.BASS_Init(-1, kRate, 0, nullptr) == 0) return fail("init");
-    const Handle h = lib.BASS_StreamCreateFile(loop, kSampleLoop);
+    const Handle h = lib.BASS_StreamCreateFile(p.loop, kSampleLoop);
     lib.BASS_ChannelPlay(h, 0);
-    if (!server.sounding()) return fail("heard before");
-    server.stop();
+    if (!p.server.sounding()) return fail("heard before");
+    p.server.stop();
     // Gone for a while: the feeder retries about once a second meanwhile.
     for (int i = 0; i < 75; ++i) {
         if (lib.BASS_ChannelIsActive(h) == 0) return fail("active while gone");
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    if (!server.start()) return fail("server restart");
+    if (!p.server.start()) return fail("server restart");
     bool heard = false;
-    for (int i = 0; i < 10 && !heard; ++i) heard = server.sounding();
+    for (int i = 0; i < 10 && !heard; ++i) heard = p.server.sounding();
     if (!heard) return fail("heard after the restart");
     if (lib.BASS_ChannelIsActive(h) == 0) return fail("active after");
     if (lib.BASS_StreamFree(h) == 0 || lib.BASS_Free() == 0) return fail("free");
@@ -756,23 +768,15 @@ TEST_F(ChildProcessTest, StreamsComeBackAfterTheSoundServerRestarts) {
 // server answers again, long after the library is gone and its memory reused, that thread must
 // find everything it touches still there: the child ends cleanly instead of crashing.
 int feederLeftBehindAtAHungClose() {
-    TempDir dir;
-    const std::string runtime = dir.file("run");
-    fs::create_directory(runtime);
-    fs::permissions(runtime, fs::perms::owner_all);
-    const std::string loop =
-        writeRecording(dir, "loop", {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, kRate, 30000});
-    setenv("ALSOFT_DRIVERS", "pulse", 1);
-    SoundServer server(runtime);
-    server.exportEnvironment();
-    if (!server.start()) return fail("server start");
+    ServedLoop p;
+    if (!p.server.start()) return fail("server start");
 
     auto lib = std::make_unique<AlAudioLibrary>();
     if (lib->BASS_Init(-1, kRate, 0, nullptr) == 0) return fail("init");
-    const Handle h = lib->BASS_StreamCreateFile(loop, kSampleLoop);
+    const Handle h = lib->BASS_StreamCreateFile(p.loop, kSampleLoop);
     lib->BASS_ChannelPlay(h, 0);
-    if (!server.sounding()) return fail("heard before");
-    kill(server.pid(), SIGSTOP);
+    if (!p.server.sounding()) return fail("heard before");
+    kill(p.server.pid(), SIGSTOP);
     // Nothing sounds any more: the feeder's next round pauses the output, a call into the
     // stopped server that does not return.
     lib->BASS_StreamFree(h);
@@ -787,7 +791,7 @@ int feederLeftBehindAtAHungClose() {
         reuse.emplace_back(new char[sizeof(AlAudioLibrary)]);
         std::memset(reuse.back().get(), 0xa5, sizeof(AlAudioLibrary));
     }
-    kill(server.pid(), SIGCONT);
+    kill(p.server.pid(), SIGCONT);
     std::this_thread::sleep_for(std::chrono::seconds(2));  // the feeder's call returns meanwhile
     return 0;
 }
