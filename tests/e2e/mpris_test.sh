@@ -8,11 +8,9 @@
 # Usage: mpris_test.sh PATH/TO/Ombrelin ARTIFACT_DIR
 set -uo pipefail
 binary=$1
-artifacts=${2:-/tmp}
-mkdir -p "$artifacts"
 
 source "$(dirname "${BASH_SOURCE[0]}")/services.sh"
-svc_init mpris
+svc_init mpris "${2:-}"
 
 need_pulse
 need_x

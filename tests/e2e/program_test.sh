@@ -6,11 +6,9 @@
 # Usage: program_test.sh PATH/TO/Ombrelin ARTIFACT_DIR
 set -uo pipefail
 binary=$1
-artifacts=${2:-/tmp}
-mkdir -p "$artifacts"
 
 source "$(dirname "${BASH_SOURCE[0]}")/services.sh"
-svc_init e2e
+svc_init e2e "${2:-}"
 
 # Sound server with a null sink as the default output.
 need_pulse

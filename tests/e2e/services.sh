@@ -8,7 +8,10 @@ pa_pid=
 failures=0
 passed=0
 
-svc_init() {  # svc_init NAME: makes $work and exports a private runtime folder and home
+svc_init() {  # svc_init NAME [ARTIFACT_DIR]: makes $work and $artifacts (default /tmp) and
+    # exports a private runtime folder and home
+    artifacts=${2:-/tmp}
+    mkdir -p "$artifacts"
     work=$(mktemp -d "/tmp/ombrelin-$1-XXXXXX")
     chmod 755 "$work"
     export XDG_RUNTIME_DIR=$work/runtime HOME=$work/home XDG_CONFIG_HOME=$work/home/.config

@@ -6,11 +6,9 @@
 # Usage: tray_test.sh PATH/TO/Ombrelin ARTIFACT_DIR
 set -uo pipefail
 binary=$1
-artifacts=${2:-/tmp}
-mkdir -p "$artifacts"
 
 source "$(dirname "${BASH_SOURCE[0]}")/services.sh"
-svc_init tray
+svc_init tray "${2:-}"
 
 need_pulse
 need_x
