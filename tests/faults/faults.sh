@@ -350,6 +350,27 @@ session-ends)
         check "SIG$sig saves the settings and ends with 0" ended_by $sig
     done
     check "without ALSOFT_CONF its own configuration is written" openal_files
+    # Without a runtime folder the configuration goes to a fresh folder in /tmp, and the close
+    # removes it. The program gets a /tmp of its own (bind mounts in a private mount namespace,
+    # with this run's folder still at its place in it), so what it leaves there is told apart
+    # from what other programs do.
+    own_tmp=$work/tmp
+    mkdir -p "$own_tmp/${work#/tmp/}" && chmod 1777 "$own_tmp"
+    userns=()
+    [ "$(id -u)" = 0 ] || userns=(-r)
+    all_layers_off "$prog/n_p_d.ini"
+    start_program unshare "${userns[@]}" -m sh -c 'mount --make-rprivate / &&
+        mount --bind "$0" "$1/${0#/tmp/}" && mount --rbind "$1" /tmp && shift &&
+        exec env -u XDG_RUNTIME_DIR "$@"' "$work" "$own_tmp"
+    check "without a runtime folder: its configuration in a folder of its own in /tmp" \
+        wait_for 10 bash -c "ls $own_tmp/ombrelin-openal-*/ombrelin-*-openal.conf >/dev/null 2>&1"
+    sleep 1
+    kill -TERM "$app_pid"
+    exit_code=
+    check "without a runtime folder: SIGTERM ends it with 0" wait_for 15 ended "$app_pid"
+    check "without a runtime folder: exit code 0 ($exit_code)" [ "$exit_code" = 0 ]
+    check "without a runtime folder: that folder removed at the close" \
+        bash -c "! ls -d $own_tmp/ombrelin-openal-* 2>/dev/null"
     ;;
 
 *)
