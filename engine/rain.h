@@ -5,6 +5,7 @@
 // thunder box or the rain mode ends a running episode at once, without a fade-out.
 #pragma once
 
+#include <array>
 #include <string>
 
 #include "engine/sound_engine.h"
@@ -67,6 +68,9 @@ private:
     void releaseRain();  // the rain and the thunder streams
     void setSongVolumes(float volume);
     void endEpisodeBySwitch();
+    // What an episode takes from the user and gives back, besides the species lists (those come
+    // back only as the songbird layer allows them).
+    std::array<form::Control*, 8> episodeControls();
     void lockControls();
 
     RainLayerConfig m_c;

@@ -115,18 +115,19 @@ void RainLayer::tmr4Timer() {
     }
 }
 
+std::array<form::Control*, 8> RainLayer::episodeControls() {
+    return {&m_c.button,           &m_c.songSlider,    &m_c.slider, &m_c.songSwitch,
+            &m_c.extraBirdsSwitch, &m_c.insectsSwitch, &m_c.solo,   &m_c.duet};
+}
+
 void RainLayer::lockControls() {
-    for (form::Control* c : std::initializer_list<form::Control*>{
-             &m_c.button, &m_c.songSlider, &m_c.slider, &m_c.songSwitch, &m_c.extraBirdsSwitch,
-             &m_c.insectsSwitch, &m_c.solo, &m_c.duet, &m_c.speciesA, &m_c.speciesB})
-        c->setEnabled(false);
+    for (form::Control* c : episodeControls()) c->setEnabled(false);
+    m_c.speciesA.setEnabled(false);
+    m_c.speciesB.setEnabled(false);
 }
 
 void RainLayer::unlockRainControls() {
-    for (form::Control* c : std::initializer_list<form::Control*>{
-             &m_c.button, &m_c.songSlider, &m_c.slider, &m_c.songSwitch, &m_c.extraBirdsSwitch,
-             &m_c.insectsSwitch, &m_c.solo, &m_c.duet})
-        c->setEnabled(true);
+    for (form::Control* c : episodeControls()) c->setEnabled(true);
     if (m_c.songSwitch.checked()) {
         m_c.speciesA.setEnabled(true);
         if (m_c.duet.checked()) m_c.speciesB.setEnabled(true);
