@@ -7,12 +7,15 @@
 #include <complex>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 namespace soundpack {
 namespace {
 
-constexpr int kWidth = 480, kHeight = 160;  // one spectrogram: up to 12 s, 0-16 kHz
-constexpr double kSeconds = 12.0, kTopHz = 16000.0;
+// One spectrogram: 0-16 kHz over the whole file, or over the first 20 s of a longer one, with
+// its own time axis in seconds underneath.
+constexpr int kWidth = 480, kHeight = 160, kAxis = 14;
+constexpr double kMaxSeconds = 20.0, kTopHz = 16000.0;
 constexpr int kFft = 1024;
 
 struct Image {
@@ -35,16 +38,34 @@ void shade(double db, uint8_t& r, uint8_t& g, uint8_t& b) {
     b = static_cast<uint8_t>(255 * (1 - 0.7 * v));
 }
 
-void drawSpectrogram(Image& img, int ox, int oy, const Stereo& s) {
+// A round step for the time axis that gives at most eight ticks over the span.
+double tickStep(double seconds) {
+    static const double kSteps[] = {0.1, 0.2, 0.25, 0.5, 1, 2, 2.5, 5, 10};
+    for (double st : kSteps)
+        if (seconds / st <= 8.0) return st;
+    return 10;
+}
+
+// The time a picture spans: the file's own length up to kMaxSeconds.
+double spanSeconds(const Stereo& s) {
+    return std::min(kMaxSeconds, std::max(0.1, static_cast<double>(s.size()) / kRate));
+}
+
+void drawSpectrogram(Image& img, int ox, int oy, const Stereo& s, double seconds) {
     std::vector<double> w(kFft);
     for (int i = 0; i < kFft; ++i) w[i] = 0.5 - 0.5 * std::cos(kTwoPi * i / kFft);
     std::vector<std::vector<double>> cols(kWidth, std::vector<double>(kHeight, -200));
     double peak = -200;
     std::vector<std::complex<double>> buf(kFft);
     for (int c = 0; c < kWidth; ++c) {
-        const size_t at = static_cast<size_t>(c * kSeconds / kWidth * kRate);
-        if (at + kFft > s.size()) break;
-        for (int i = 0; i < kFft; ++i) buf[i] = 0.5 * (s.l[at + i] + s.r[at + i]) * w[i];
+        // Each column's transform is centred on its time.
+        const double centre = (c + 0.5) * seconds / kWidth * kRate;
+        const long at = static_cast<long>(centre) - kFft / 2;
+        if (at + kFft > static_cast<long>(s.size())) break;
+        for (int i = 0; i < kFft; ++i) {
+            const long k = at + i;
+            buf[i] = k < 0 ? 0.0 : 0.5 * (s.l[k] + s.r[k]) * w[i];
+        }
         fft(buf);
         for (int y = 0; y < kHeight; ++y) {
             const double hz = (kHeight - 1 - y + 0.5) * kTopHz / kHeight;
@@ -64,13 +85,14 @@ void drawSpectrogram(Image& img, int ox, int oy, const Stereo& s) {
             img.set(ox + c, oy + y, r, g, b);
         }
     }
-    // Grid: every 4 kHz and every second, faint.
+    // Grid: every 4 kHz, and at every tick of the time axis, faint.
     for (int khz = 4; khz < 16; khz += 4) {
         const int y = oy + kHeight - 1 - static_cast<int>(khz * 1000 / kTopHz * kHeight);
         for (int x = ox; x < ox + kWidth; x += 3) img.set(x, y, 200, 80, 80);
     }
-    for (int sec = 1; sec < kSeconds; ++sec) {
-        const int x = ox + static_cast<int>(sec * kWidth / kSeconds);
+    const double step = tickStep(seconds);
+    for (int k = 1; k * step < seconds - 1e-9; ++k) {
+        const int x = ox + static_cast<int>(std::lround(k * step / seconds * kWidth));
         for (int y = oy; y < oy + kHeight; y += 3) img.set(x, y, 200, 80, 80);
     }
 }
@@ -129,7 +151,7 @@ const uint8_t* glyph(char ch) {
     return nullptr;
 }
 
-void drawText(Image& img, int x, int y, const std::string& text, int scale) {
+void drawText(Image& img, int x, int y, const std::string& text, int scale, uint8_t grey = 0) {
     for (char ch : text) {
         if (const uint8_t* g = glyph(ch)) {
             for (int row = 0; row < 7; ++row)
@@ -137,10 +159,42 @@ void drawText(Image& img, int x, int y, const std::string& text, int scale) {
                     if (!(g[row] & (0x10 >> col))) continue;
                     for (int dy = 0; dy < scale; ++dy)
                         for (int dx = 0; dx < scale; ++dx)
-                            img.set(x + col * scale + dx, y + row * scale + dy, 0, 0, 0);
+                            img.set(x + col * scale + dx, y + row * scale + dy, grey, grey, grey);
                 }
         }
         x += 6 * scale;
+    }
+}
+
+// Seconds as the axis prints them: "0", "1.5", "0.25".
+std::string secondsText(double v) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%.2f", v);
+    std::string t = buf;
+    while (t.back() == '0') t.pop_back();
+    if (t.back() == '.') t.pop_back();
+    return t;
+}
+
+// The time axis under a spectrogram (ticks labelled in seconds, the span's end marked with its
+// length) and the kHz of the grid lines inside it.
+void drawAxes(Image& img, int ox, int oy, double seconds) {
+    const int base = oy + kHeight;
+    for (int x = ox; x < ox + kWidth; ++x) img.set(x, base, 90, 90, 90);
+    const std::string end = secondsText(seconds) + " S";
+    const int endX = ox + kWidth - static_cast<int>(end.size()) * 6;
+    drawText(img, endX, base + 5, end, 1, 0);
+    const double step = tickStep(seconds);
+    for (int k = 0; k * step < seconds; ++k) {
+        const int x = ox + static_cast<int>(std::lround(k * step / seconds * kWidth));
+        for (int y = base; y < base + 3; ++y) img.set(x, y, 90, 90, 90);
+        const std::string t = secondsText(k * step);
+        const int tx = std::max(ox, x - static_cast<int>(t.size()) * 3);
+        if (tx + static_cast<int>(t.size()) * 6 < endX - 4) drawText(img, tx, base + 5, t, 1, 60);
+    }
+    for (int khz = 4; khz < 16; khz += 4) {
+        const int y = oy + kHeight - 1 - static_cast<int>(khz * 1000 / kTopHz * kHeight);
+        drawText(img, ox + 2, y - 8, std::to_string(khz) + "K", 1, 150);
     }
 }
 
@@ -185,20 +239,24 @@ bool writePng(const std::string& path, const Image& img) {
 
 bool writeSheet(const std::string& dir, const std::vector<SheetItem>& items, std::string* error) {
     constexpr int kLabel = 18, kCols = 4, kPad = 8;
+    constexpr int kCell = kLabel + kHeight + kAxis;
     const int rows = static_cast<int>((items.size() + kCols - 1) / kCols);
-    Image page(kCols * (kWidth + kPad) + kPad, rows * (kHeight + kLabel + kPad) + kPad + 30);
-    drawText(page, kPad, 8, "OMBRELIN SOUND PACK - 0-16 KHZ, FIRST 12 S, GRID 4 KHZ / 1 S", 2);
+    Image page(kCols * (kWidth + kPad) + kPad, rows * (kCell + kPad) + kPad + 30);
+    drawText(page, kPad, 8,
+             "OMBRELIN SOUND PACK - 0-16 KHZ, WHOLE FILE OR FIRST 20 S, TIME IN SECONDS", 2);
     for (size_t i = 0; i < items.size(); ++i) {
         const SheetItem& it = items[i];
-        Image one(kWidth, kHeight + kLabel);
+        const double seconds = spanSeconds(it.audio);
+        Image one(kWidth, kCell);
         drawText(one, 2, 4, it.label, 2);
-        drawSpectrogram(one, 0, kLabel, it.audio);
+        drawSpectrogram(one, 0, kLabel, it.audio, seconds);
+        drawAxes(one, 0, kLabel, seconds);
         if (!writePng(dir + "/" + it.file + ".png", one)) {
             if (error) *error = "cannot write " + dir + "/" + it.file + ".png";
             return false;
         }
         const int ox = kPad + static_cast<int>(i % kCols) * (kWidth + kPad);
-        const int oy = 30 + kPad + static_cast<int>(i / kCols) * (kHeight + kLabel + kPad);
+        const int oy = 30 + kPad + static_cast<int>(i / kCols) * (kCell + kPad);
         for (int y = 0; y < one.h; ++y)
             for (int x = 0; x < one.w; ++x) {
                 const uint8_t* p = &one.rgb[(size_t(y) * one.w + x) * 3];
