@@ -8,16 +8,45 @@
 
 namespace soundpack {
 
-const Voice& raspVoice() {
+namespace {
+
+Voice raspingVoice() {
+    Voice r;
+    r.tracheaCm = 9.0;  // a long corvid trachea
+    r.reflection = 0.55;
+    r.cavityQ = 1.2;
+    r.throughBeak = 0.5;
+    r.secondSide = 0.9;
+    r.detune = 1.37;
+    r.coupling = 0.6;
+    return r;
+}
+
+}  // namespace
+
+const Voice& crowVoice() {
+    // The caw's energy sits in bands near 1.5, 2.3 and 3.3 kHz above a weak fundamental, with
+    // little above 5 kHz.
     static const Voice v = [] {
-        Voice r;
-        r.tracheaCm = 9.0;  // a long corvid trachea: formants about 1 kHz apart
-        r.reflection = 0.55;
-        r.cavityQ = 1.2;
-        r.throughBeak = 0.5;
-        r.secondSide = 0.9;
-        r.detune = 1.37;
-        r.coupling = 0.6;
+        Voice r = raspingVoice();
+        r.formants[0] = {1450, 2.5, 9};
+        r.formants[1] = {2300, 4, 6};
+        r.formants[2] = {3300, 4, 4};
+        r.lowCutHz = 750;
+        r.highCutHz = 4500;
+        return r;
+    }();
+    return v;
+}
+
+const Voice& jayVoice() {
+    // The screech: a broad, harsh band from about 1.5 to 6 kHz.
+    static const Voice v = [] {
+        Voice r = raspingVoice();
+        r.formants[0] = {2200, 1.5, 6};
+        r.formants[1] = {3800, 2, 5};
+        r.lowCutHz = 1000;
+        r.highCutHz = 7000;
         return r;
     }();
     return v;
@@ -56,9 +85,7 @@ Stereo renderSong(int species, Rng& rng) {
 Stereo renderCall(int index, Rng& rng) {
     Rng shape = rng.fork(2);
     const CallKind& k = callKind(callOfFile(index));
-    const std::vector<float> dry =
-        k.build ? sing(k.build(shape), k.rasp ? raspVoice() : songbirdVoice(), shape)
-                : k.dry(shape);
+    const std::vector<float> dry = k.build ? sing(k.build(shape), k.voice(), shape) : k.dry(shape);
     const double distance =
         k.distanceHi > k.distanceLo ? rng.range(k.distanceLo, k.distanceHi) : k.distanceLo;
     return placeInForest(dry, distance, rng.range(-0.7, 0.7), k.rt60, rng.next());

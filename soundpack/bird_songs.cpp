@@ -332,13 +332,14 @@ std::vector<Note> nightingale(Rng& rng) {
         t = put(s, rng, n, t, 0.26);
     }
     t += 0.15;
-    // A deep rattle: clicks faster than the ear separates.
+    // A deep rattle: clicks faster than the ear separates, each a steep downward sweep over an
+    // octave and a half (a vertical stroke on a sonogram, within 1-4 kHz), not a burst of noise.
     const double rattleEnd = t + rng.range(0.7, 0.9);
     while (t < rattleEnd) {
-        Note c = tone(0, 0.012, 1500, 1200, 1000, 0.9);
-        c.rich = 0.6;
-        c.noise = 0.4;
-        c.attack = 0.05;
+        Note c = tone(0, 0.012, 3400, 1900, 1100, 0.9);
+        c.rich = 0.1;
+        c.noise = 0.03;
+        c.attack = 0.3;
         c.release = 0.5;
         t = put(s, rng, c, t, 0.028);
     }

@@ -57,7 +57,7 @@ struct CallKind {
     NoteBuilder build;                // null for a call with its own dry signal
     std::vector<float> (*dry)(Rng&);  // used when build is null
     double distanceLo, distanceHi, rt60;
-    bool rasp = false;  // sung with the rasping voice
+    const Voice& (*voice)() = songbirdVoice;  // the bird's vocal organ
 };
 
 const SongSpecies& songSpecies(Species s);
@@ -83,7 +83,9 @@ double put(std::vector<Note>& out, Rng& rng, Note n, double t, double step);
 Note randomSyllable(Rng& rng, double lo, double hi, double dmin, double dmax);
 Note buzzy(Note n, double hz, double depth);
 
-// The rasping voice of the corvids: both sides of the syrinx at once, coupled and detuned.
-const Voice& raspVoice();
+// The rasping voices of the corvids: both sides of the syrinx at once, coupled and detuned,
+// through a long trachea and a large throat and beak with resonances of their own.
+const Voice& crowVoice();
+const Voice& jayVoice();
 
 }  // namespace soundpack

@@ -151,7 +151,8 @@ void singNote(const Note& n, const Voice& voice, Rng& rng, std::vector<float>& o
     Labia left, right;
     left.x = 0.01 * whiteNoise(rng);
     right.x = 0.01 * whiteNoise(rng);
-    Trachea trachea(voice.tracheaCm, voice.reflection);
+    Trachea trachea(voice.tracheaCm, voice.reflection),
+        breathTube(voice.tracheaCm, voice.reflection);
     Cavity cavity(voice.cavityQ);
     Biquad down1 = Biquad::lowpass(kRate * 0.2, 0.54), down2 = Biquad::lowpass(kRate * 0.2, 1.31);
     OnePole breathLp(kRate * 0.3);
@@ -185,13 +186,17 @@ void singNote(const Note& n, const Voice& voice, Rng& rng, std::vector<float>& o
                 right.step(h, mu, muPeak, voice.detune, offset, turbulence - pull);
         }
         tau += dtau;
-        double source = left.y + voice.secondSide * right.y;
+        const double gain = 0.5 * p * n.amp;
+        const double voiced = (left.y + voice.secondSide * right.y) * gain;
         // Flow noise at the narrow gap, strongest where the pressure is.
-        source += n.noise * 8.0 * breathLp.lowpass(whiteNoise(rng));
-        source *= 0.5 * p * n.amp;
-        const double tube = trachea.process(source);
+        const double breath = n.noise * 8.0 * breathLp.lowpass(whiteNoise(rng)) * gain;
+        // Part of the tone's harmonics leaks past the cavity's resonance (the open beak radiates
+        // them); the breath has no such way out, so it stays a band around the pitch instead of
+        // a faint hiss over the whole spectrum.
+        const double tube = trachea.process(voiced);
         const double beak =
-            (1.0 - voice.throughBeak) * cavity.process(tube) + voice.throughBeak * tube;
+            (1.0 - voice.throughBeak) * cavity.process(tube + breathTube.process(breath)) +
+            voice.throughBeak * tube;
         const double v = down2.process(down1.process(beak));
         if (j % kOversample == 0) {
             const long at = start + static_cast<long>(j / kOversample);
@@ -213,6 +218,19 @@ std::vector<float> sing(const std::vector<Note>& notes, const Voice& voice, Rng&
     for (const Note& n : notes) end = std::max(end, n.t + n.dur);
     std::vector<float> out(frames(end + tail), 0.0f);
     for (const Note& n : notes) singNote(n, voice, rng, out);
+    if (voice.lowCutHz > 0) {
+        Biquad cut1 = Biquad::highpass(voice.lowCutHz, 0.7071), cut2 = cut1;
+        for (float& v : out) v = static_cast<float>(cut2.process(cut1.process(v)));
+    }
+    if (voice.highCutHz > 0) {
+        Biquad cut1 = Biquad::lowpass(voice.highCutHz, 0.7071), cut2 = cut1;
+        for (float& v : out) v = static_cast<float>(cut2.process(cut1.process(v)));
+    }
+    for (const Voice::Formant& f : voice.formants) {
+        if (f.db == 0) continue;
+        Biquad peak = Biquad::peaking(f.hz, f.q, f.db);
+        peak.run(out);
+    }
     return out;
 }
 

@@ -41,6 +41,15 @@ struct Voice {
     double secondSide = 0.0;  // level of the second side, 0 = one side only
     double detune = 1.0;      // its pitch relative to the first
     double coupling = 0.0;    // strength of the coupling between the sides
+    // Fixed resonances of a large bird's throat and beak that do not follow the pitch (a crow's
+    // caw has its energy in bands near 1.5, 2.3 and 3.3 kHz whatever note it calls on); a peak
+    // of 0 dB is none.
+    struct Formant {
+        double hz = 1000, q = 3, db = 0;
+    };
+    Formant formants[3];
+    double lowCutHz = 0;   // the throat passes little below this (0: no cut)
+    double highCutHz = 0;  // nor much above this (0: no cut)
 };
 
 const Voice& songbirdVoice();
