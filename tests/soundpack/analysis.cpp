@@ -337,4 +337,66 @@ std::vector<Syllable> syllables(const Stereo& s) {
     return out;
 }
 
+double worstKink(const std::vector<float>& x, size_t half) {
+    std::vector<double> c(x.size(), 0.0), sum(x.size() + 1, 0.0);
+    for (size_t i = 2; i < x.size(); ++i) c[i] = double(x[i]) - 2.0 * x[i - 1] + x[i - 2];
+    for (size_t i = 0; i < c.size(); ++i) sum[i + 1] = sum[i] + c[i] * c[i];
+    double worst = 0;
+    for (size_t i = half + 2; i + half < c.size(); ++i) {
+        const double around = sum[i + half + 1] - sum[i - half] - c[i] * c[i];
+        worst = std::max(worst, std::fabs(c[i]) / std::sqrt(around / (2 * half) + 1e-30));
+    }
+    return worst;
+}
+
+Pulsing envelopePulsing(const Stereo& s, double bandLo, double bandHi, double loHz, double hiHz) {
+    std::vector<float> x = monoMix(s);
+    soundpack::Biquad hp1 = soundpack::Biquad::highpass(bandLo), hp2 = hp1;
+    soundpack::Biquad lp1 = soundpack::Biquad::lowpass(std::min(bandHi, 0.45 * kRate)), lp2 = lp1;
+    // The envelope: the band's power, smoothed enough to drop the carrier, not the pulses.
+    soundpack::Biquad e1 = soundpack::Biquad::lowpass(std::min(2.5 * hiHz, 0.2 * kRate)), e2 = e1;
+    std::vector<double> env(x.size());
+    for (size_t i = 0; i < x.size(); ++i) {
+        const double v = lp2.process(lp1.process(hp2.process(hp1.process(x[i]))));
+        env[i] = e2.process(e1.process(v * v));
+    }
+    const size_t minLag = static_cast<size_t>(kRate / hiHz),
+                 maxLag = static_cast<size_t>(kRate / loHz);
+    const size_t win = 4 * maxLag, hop = win / 2;
+    if (env.size() < win + maxLag) return {};
+    std::vector<double> energy;
+    for (size_t p = 0; p + win + maxLag <= env.size(); p += hop) {
+        double e = 0;
+        for (size_t i = p; i < p + win; ++i) e += env[i];
+        energy.push_back(e);
+    }
+    const double loudest = *std::max_element(energy.begin(), energy.end());
+    std::vector<std::pair<double, double>> found;  // regularity, rate
+    for (size_t w = 0; w < energy.size(); ++w) {
+        if (energy[w] < 0.1 * loudest) continue;
+        const size_t p = w * hop;
+        double mean = 0;
+        for (size_t i = p; i < p + win + maxLag; ++i) mean += env[i];
+        mean /= static_cast<double>(win + maxLag);
+        double best = -1;
+        size_t bestLag = minLag;
+        for (size_t lag = minLag; lag <= maxLag; ++lag) {
+            double xy = 0, xx = 0, yy = 0;
+            for (size_t i = p; i < p + win; ++i) {
+                const double a = env[i] - mean, b = env[i + lag] - mean;
+                xy += a * b;
+                xx += a * a;
+                yy += b * b;
+            }
+            const double r = xy / std::sqrt(xx * yy + 1e-300);
+            if (r > best) best = r, bestLag = lag;
+        }
+        found.emplace_back(best, kRate / static_cast<double>(bestLag));
+    }
+    if (found.empty()) return {};
+    std::sort(found.begin(), found.end());
+    const auto& median = found[found.size() / 2];
+    return {median.first, median.second};
+}
+
 }  // namespace soundpack_test

@@ -55,4 +55,19 @@ struct Syllable {
 };
 std::vector<Syllable> syllables(const Stereo& s);
 
+// A click shows as a kink or a step: a second difference far above the signal's own around it.
+// The largest ratio of a sample's second difference to their RMS over the `half` samples on
+// either side (the sample itself left out).
+double worstKink(const std::vector<float>& x, size_t half);
+
+// How regularly the level pulses at a rate between loHz and hiHz, inside the sound's band
+// (bandLo-bandHi Hz): the envelope of the band is cut into windows of a few periods, each
+// window's autocorrelation (its mean removed) is taken at its best lag in the range, and the
+// median over the loud windows is returned with the rate of that lag. A train of strikes or
+// clicks at a steady rate scores near 1, noise near 0.
+struct Pulsing {
+    double regularity = 0, hz = 0;
+};
+Pulsing envelopePulsing(const Stereo& s, double bandLo, double bandHi, double loHz, double hiHz);
+
 }  // namespace soundpack_test

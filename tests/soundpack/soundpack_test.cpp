@@ -152,6 +152,40 @@ TEST(Water, BubblesStartWithoutAClick) {
     }
 }
 
+// Each insect's sound has the structure of the way it is made. The field cricket's chirps are
+// pulses at about 30 a second on a pure carrier (every carrier cycle is one tooth let go by the
+// escapement, so the pulses hold no slower sub-pulses); a bush-cricket's syllables are trains of
+// separate tooth strikes, and the cicada's song is a train of tymbal clicks, both seen as a
+// steady pulsing of the level at that rate inside the sound's band.
+TEST(Insects, PulsesStrikesAndClicksAtTheirRates) {
+    struct Case {
+        const char* file;
+        const char* what;
+        double bandLo, bandHi, rateLo, rateHi;
+    };
+    const Case cases[] = {
+        {"nas1", "field cricket: pulses in a chirp", 3000, 7000, 22, 40},
+        {"nas3", "bush-cricket: tooth strikes in a syllable", 7000, 20000, 900, 3000},
+        {"nas5", "cicada: tymbal clicks", 3000, 10000, 100, 700},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Pulsing p = envelopePulsing(fileOnly(render(*findEntry(c.file), true)), c.bandLo,
+                                          c.bandHi, c.rateLo, c.rateHi);
+        EXPECT_GE(p.regularity, 0.45) << "at " << p.hz << " Hz";
+    }
+    // The cricket's carrier: one narrow line on the harp's 4.5-5 kHz.
+    const Stereo cricket = fileOnly(render(*findEntry("nas1"), true));
+    constexpr size_t kFft = 8192;
+    const std::vector<double> power = powerSpectrum(monoMix(cricket), kFft);
+    size_t peak = 1;
+    for (size_t k = 1; k < power.size(); ++k)
+        if (power[k] > power[peak]) peak = k;
+    EXPECT_GE(binHz(peak, kFft), 4300);
+    EXPECT_LE(binHz(peak, kFft), 5000);
+    EXPECT_GE(powerFraction(power, kFft, binHz(peak, kFft) - 300, binHz(peak, kFft) + 300), 0.8);
+}
+
 TEST(Determinism, SameSeedSameAudioOtherFilesDiffer) {
     for (const char* name : {"pticp6", "dogd3", "nas1"}) {
         SCOPED_TRACE(name);
