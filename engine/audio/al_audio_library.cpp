@@ -15,6 +15,7 @@
 #include <future>
 #include <string>
 
+#include "engine/audio/pulse_output.h"
 #include "engine/audio/sound_file_reader.h"
 
 namespace engine {
@@ -63,8 +64,25 @@ ALint sourceInt(ALuint source, ALenum param) {
     return value;
 }
 
-// The audio library's settings for a background player, read from the extra configuration file
-// named by ALSOFT_CONF (a user who set that variable keeps it for themselves):
+// The output on a sound server: the mix is rendered into a PulseAudio stream (PipeWire's pulse
+// server too) of the program's own. A soundscape needs no low latency, only controls that are
+// heard promptly: gains act where the mix is rendered, so a change waits behind what the stream
+// already holds, at most kOutputLatency. The server asks for kOutputRequest at a time, which is
+// how often the output wakes; it keeps what is left, 30 ms here, in its own buffer (half of what
+// exceeds two requests), so it wakes rarely itself too.
+constexpr auto kOutputLatency = std::chrono::milliseconds(210);
+constexpr auto kOutputRequest = std::chrono::milliseconds(75);
+
+// Whoever names another driver for OpenAL in ALSOFT_DRIVERS (a test's silent device, a user's
+// ALSA or JACK) gets it, through the library's own output.
+bool playsThroughOwnStream() {
+    const char* drivers = std::getenv("ALSOFT_DRIVERS");
+    return !drivers || !*drivers || std::strncmp(drivers, "pulse", 5) == 0;
+}
+
+// The audio library's settings for its own output, used when the program's stream cannot be
+// opened (no PulseAudio server) or another driver is asked for. They are read from the extra
+// configuration file named by ALSOFT_CONF (a user who set that variable keeps it for themselves):
 // - a soundscape needs no low latency, so the library mixes in large periods: each one is a
 //   wake-up of its mixer and of its sound-server thread. Three periods of 3072 frames keep about
 //   200 ms in the server, so a slider is still heard within a quarter of a second (gains act
@@ -150,6 +168,7 @@ struct AlAudioLibrary::Device {
     LPALCDEVICEPAUSESOFT pause = nullptr;
     LPALCDEVICERESUMESOFT resume = nullptr;
     bool paused = false;
+    std::unique_ptr<PulseOutput> stream;  // the sound server's stream the mix is rendered into
 
     static std::unique_ptr<Device> open(Output output, uint32_t frequency) {
         auto d = std::make_unique<Device>();
@@ -157,14 +176,17 @@ struct AlAudioLibrary::Device {
         // stops the rare moment when several loud layers meet (a thunder strike over songs and
         // insects) from clipping into a click. The loopback output of the tests does without it,
         // so that what they read back is exactly what the sources carried.
-        // The real output mixes at the rate of the sound server (no rate asked for: the library
-        // then takes the server's); the loopback renders at the rate the test asked for.
         std::vector<ALCint> attribs = {ALC_OUTPUT_LIMITER_SOFT,
                                        output == Output::kLoopback ? ALC_FALSE : ALC_TRUE};
-        if (output == Output::kLoopback) {
-            attribs.insert(attribs.end(), {ALC_FREQUENCY, static_cast<ALCint>(frequency)});
+        if (output == Output::kDevice) {
+            writeLibraryConfig();
+            if (playsThroughOwnStream())
+                d->stream = PulseOutput::open(kOutputLatency, kOutputRequest);
         }
-        if (output == Output::kLoopback) {
+        if (output == Output::kLoopback || d->stream) {
+            // Rendered on demand: by the test at the rate it asked for, or into the sound
+            // server's stream at the sink's own rate, so nothing is resampled twice.
+            const uint32_t rate = d->stream ? d->stream->rate() : frequency;
             auto openLoopback = reinterpret_cast<LPALCLOOPBACKOPENDEVICESOFT>(
                 alcGetProcAddress(nullptr, "alcLoopbackOpenDeviceSOFT"));
             if (!openLoopback) return nullptr;
@@ -172,13 +194,16 @@ struct AlAudioLibrary::Device {
             if (!d->device) return nullptr;
             d->renderSamples = reinterpret_cast<LPALCRENDERSAMPLESSOFT>(
                 alcGetProcAddress(d->device, "alcRenderSamplesSOFT"));
-            // Plain stereo float with nothing after the mix, so what a test reads back is
-            // exactly what the sources carried.
-            attribs.insert(attribs.end(),
-                           {ALC_FORMAT_CHANNELS_SOFT, ALC_STEREO_SOFT, ALC_FORMAT_TYPE_SOFT,
-                            ALC_FLOAT_SOFT, ALC_HRTF_SOFT, ALC_FALSE});
+            if (!d->renderSamples) return nullptr;
+            // Plain stereo float with nothing after the mix but the limiter.
+            attribs.insert(
+                attribs.end(),
+                {ALC_FREQUENCY, static_cast<ALCint>(rate), ALC_FORMAT_CHANNELS_SOFT,
+                 ALC_STEREO_SOFT, ALC_FORMAT_TYPE_SOFT, ALC_FLOAT_SOFT, ALC_HRTF_SOFT, ALC_FALSE});
         } else {
-            writeLibraryConfig();
+            // No sound server of its own to play on: the library's own output (another driver
+            // named in ALSOFT_DRIVERS, or its PulseAudio backend when the stream did not open).
+            // It mixes at the server's rate when no rate is asked for.
             d->device = alcOpenDevice(nullptr);
             if (!d->device) return nullptr;
             if (alcIsExtensionPresent(d->device, "ALC_SOFT_pause_device") == ALC_TRUE) {
@@ -191,11 +216,21 @@ struct AlAudioLibrary::Device {
         attribs.push_back(0);
         d->context = alcCreateContext(d->device, attribs.data());
         if (!d->context) return nullptr;
-        d->canDetectLoss = alcIsExtensionPresent(d->device, "ALC_EXT_disconnect") == ALC_TRUE;
+        if (d->stream) {
+            d->stream->setRender(
+                [device = d->device, render = d->renderSamples](float* out, size_t frames) {
+                    render(device, out, static_cast<ALCsizei>(frames));
+                });
+            d->paused = true;  // the stream starts corked
+            d->canDetectLoss = true;
+        } else {
+            d->canDetectLoss = alcIsExtensionPresent(d->device, "ALC_EXT_disconnect") == ALC_TRUE;
+        }
         return d;
     }
 
     ~Device() {
+        stream.reset();  // no render runs from here on
         if (context) {
             if (alcGetCurrentContext() == context) alcMakeContextCurrent(nullptr);
             alcDestroyContext(context);
@@ -210,7 +245,13 @@ struct AlAudioLibrary::Device {
     // While nothing plays, the output is paused: OpenAL then stops mixing silence and the sound
     // server gets no data, so a soundscape with every layer off costs next to nothing.
     void setIdle(bool idle) {
-        if (!pause || !resume || idle == paused) return;
+        if (idle == paused) return;
+        if (stream) {
+            stream->setCorked(idle);
+            paused = idle;
+            return;
+        }
+        if (!pause || !resume) return;
         if (idle) {
             pause(device);
         } else {
@@ -220,6 +261,7 @@ struct AlAudioLibrary::Device {
     }
 
     bool connected() {
+        if (stream) return stream->connected();
         ALCint value = ALC_TRUE;
         alcGetIntegerv(device, ALC_CONNECTED, 1, &value);
         return value != ALC_FALSE;

@@ -1,7 +1,9 @@
 // The audio library on OpenAL Soft and libsndfile. Each stream is an OpenAL source fed from a
 // queue of a few buffers; one feeder thread decodes the next blocks of every live stream, starts
 // sources again after an underrun, and rebuilds the device and every stream when the sound
-// server goes away and comes back.
+// server goes away and comes back. On a PulseAudio or PipeWire server the mix is rendered into
+// a stream of the program's own (pulse_output.h), on libpulse's loop thread when the server asks
+// for more; elsewhere OpenAL plays it through its own backend.
 //
 // Threads: the ten library calls come from the UI thread (any one thread at a time); the feeder
 // thread runs between BASS_Init and BASS_Free. Both share the stream table under one mutex and
