@@ -9,7 +9,8 @@ int32_t Random::randomInt(int32_t n) {
 }
 
 int32_t Random::randomRange(int32_t lo, int32_t hi) {
-    // The differences are taken in 32-bit two's complement, as the range is in the original.
+    // The differences are taken in 32-bit two's complement, so a range wider than int32 wraps
+    // the same way on every machine and a seed always gives the same draws.
     if (hi >= lo)
         return static_cast<int32_t>(static_cast<uint32_t>(lo) +
                                     static_cast<uint32_t>(randomInt(static_cast<int32_t>(
