@@ -8,16 +8,18 @@ TForm_Ombrelin::TForm_Ombrelin(FormServices services)
       m_services(std::move(services)),
       m_locations(app::findLocations(m_services.programDir, OMBRELIN_DATA_FROM_PROGRAM,
                                      app::Environment::fromProcess())),
-      m_brook({form.chk1, form.rb1, form.TrackBar1, engine::Slot::Brook, "ruchey3", "ruchey4"},
-              engine),
-      m_distantBirds(
-          {form.chk2, form.rb3, form.trckbr1, engine::Slot::DistantBirds, "pticv1", "pticv2"},
+      m_brook(
+          {form.chk1, form.rb1, form.TrackBar1, engine::Slot::brookChannel, "ruchey3", "ruchey4"},
           engine),
-      m_insects({form.chk9, form.cbb1, form.Timer1, form.trckbr10, engine::Slot::Insects, "nas", 8},
+      m_distantBirds({form.chk2, form.rb3, form.trckbr1, engine::Slot::distantBirdsChannel,
+                      "pticv1", "pticv2"},
+                     engine),
+      m_insects({form.chk9, form.cbb1, form.Timer1, form.trckbr10, engine::Slot::insectsChannel,
+                 "nas", 8},
                 engine),
-      m_extraBirds(
-          {form.chk6, form.cbb2, form.tmr2, form.trckbr7, engine::Slot::ExtraBirds, "pticd", 10},
-          engine),
+      m_extraBirds({form.chk6, form.cbb2, form.tmr2, form.trckbr7, engine::Slot::extraBirdsChannel,
+                    "pticd", 10},
+                   engine),
       m_songbirds({form.chk5, form.rb5, form.rb6, form.cbb5, form.cbb6, form.tmr5, form.trckbr6},
                   engine),
       m_rain({form.btn1, form.tmr4, form.tmr3, form.chk7, form.chk8, form.rb7, form.rb8, form.cbb3,
@@ -124,8 +126,9 @@ void TForm_Ombrelin::FormCloseQuery() {
     engine::AudioLibrary& audio = m_services.audio;
     audio.BASS_Stop();
     using engine::Slot;
-    for (Slot slot : {Slot::Brook, Slot::DistantBirds, Slot::SongB, Slot::SongA, Slot::Insects,
-                      Slot::ExtraBirds, Slot::Rain, Slot::Thunder})
+    for (Slot slot :
+         {Slot::brookChannel, Slot::distantBirdsChannel, Slot::songChannelB, Slot::songChannelA,
+          Slot::insectsChannel, Slot::extraBirdsChannel, Slot::rainChannel, Slot::thunderChannel})
         audio.BASS_StreamFree(engine.channel(slot));
     audio.BASS_Free();
 }

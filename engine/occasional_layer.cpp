@@ -23,7 +23,7 @@ void OccasionalLayer::classChange() {
 
 void OccasionalLayer::tick() {
     if (m_engine.isActive(m_c.slot)) return;
-    if (m_engine.isActive(Slot::Rain)) return;
+    if (m_engine.isActive(Slot::rainChannel)) return;
     m_elapsedMs += 1000;
     if (m_elapsedMs < m_waitMs) return;
     const int32_t n = m_engine.rng().randomRange(1, m_c.recordings + 1);

@@ -19,7 +19,7 @@ void RainLayer::cbb4Change() {
     m_rainDurationMs = m_engine.rng().randomRange(m_rainMinUnits, m_rainMaxUnits) * kCountMs;
 }
 
-void RainLayer::trckbr9Change() { m_engine.setVolume(Slot::Rain, sliderVolume(m_c.slider)); }
+void RainLayer::trckbr9Change() { m_engine.setVolume(Slot::rainChannel, sliderVolume(m_c.slider)); }
 
 void RainLayer::btn1Click() {
     if (m_c.sw.checked() && m_c.button.caption() == kRainCaptionIdle) {
@@ -30,17 +30,17 @@ void RainLayer::btn1Click() {
         m_c.episodeTimer.setInterval(kStepMs);
         m_c.episodeTimer.setEnabled(true);
         if (m_c.recording.checked()) {
-            m_engine.buildPath(Slot::Rain, SampleFolder::Once,
+            m_engine.buildPath(Slot::rainChannel, SampleFolder::Once,
                                m_c.thunder.checked() ? "dogd_gr3" : "dogd2");
-            m_engine.createAndPlay(Slot::Rain, 0, 0.0f);
+            m_engine.createAndPlay(Slot::rainChannel, 0, 0.0f);
         }
         if (m_c.looped.checked()) {
-            m_engine.buildPath(Slot::Rain, SampleFolder::Loop, "dogd3");
+            m_engine.buildPath(Slot::rainChannel, SampleFolder::Loop, "dogd3");
             if (m_c.thunder.checked()) {
-                m_engine.buildPath(Slot::Thunder, SampleFolder::Loop, "dogd_gr");
-                m_engine.createAndPlay(Slot::Thunder, kSampleLoop, 0.0f);
+                m_engine.buildPath(Slot::thunderChannel, SampleFolder::Loop, "dogd_gr");
+                m_engine.createAndPlay(Slot::thunderChannel, kSampleLoop, 0.0f);
             }
-            m_engine.createAndPlay(Slot::Rain, kSampleLoop, 0.0f);
+            m_engine.createAndPlay(Slot::rainChannel, kSampleLoop, 0.0f);
         }
     }
     if (m_c.sw.checked() && m_c.button.caption() == kRainCaptionSteady) {
@@ -60,8 +60,8 @@ void RainLayer::tmr4Timer() {
         const int k = m_fadeInStep;
         m_songFadeVolume = (kFadeSteps - k) * (songLevel / kFadeSteps);
         m_rainFadeVolume = k * (rainLevel / kFadeSteps);
-        m_engine.setVolume(Slot::Rain, static_cast<float>(m_rainFadeVolume));
-        m_engine.setVolume(Slot::Thunder, static_cast<float>(m_rainFadeVolume));
+        m_engine.setVolume(Slot::rainChannel, static_cast<float>(m_rainFadeVolume));
+        m_engine.setVolume(Slot::thunderChannel, static_cast<float>(m_rainFadeVolume));
         setSongVolumes(static_cast<float>(m_songFadeVolume));
         lockControls();
         m_c.button.setCaption(std::to_string(kFadeSteps - k));
@@ -90,7 +90,7 @@ void RainLayer::tmr4Timer() {
 
     // A twelve-minute rain ends here when its recording has played through; a rain that could
     // not be opened ends here at the first step.
-    if (!m_engine.isActive(Slot::Rain) && m_fadeOutStep == 0) m_fadeOutStep = 1;
+    if (!m_engine.isActive(Slot::rainChannel) && m_fadeOutStep == 0) m_fadeOutStep = 1;
 
     if (m_fadeOutStep > 0) {
         const int j = m_fadeOutStep;
@@ -100,7 +100,7 @@ void RainLayer::tmr4Timer() {
         m_c.button.setCaption(std::to_string(kFadeSteps - j));
         m_rainFadeVolume = (kFadeSteps - j) * (rainLevel / kFadeSteps);
         m_songFadeVolume = j * (songLevel / kFadeSteps);
-        m_engine.setVolume(Slot::Rain, static_cast<float>(m_rainFadeVolume));
+        m_engine.setVolume(Slot::rainChannel, static_cast<float>(m_rainFadeVolume));
         setSongVolumes(static_cast<float>(m_songFadeVolume));
         m_fadeOutStep = j + 1;
     }
@@ -135,13 +135,13 @@ void RainLayer::unlockRainControls() {
 }
 
 void RainLayer::releaseRain() {
-    m_engine.releaseChannel(Slot::Rain);
-    m_engine.releaseChannel(Slot::Thunder);
+    m_engine.releaseChannel(Slot::rainChannel);
+    m_engine.releaseChannel(Slot::thunderChannel);
 }
 
 void RainLayer::setSongVolumes(float volume) {
-    m_engine.setVolume(Slot::SongA, volume);
-    m_engine.setVolume(Slot::SongB, volume);
+    m_engine.setVolume(Slot::songChannelA, volume);
+    m_engine.setVolume(Slot::songChannelB, volume);
 }
 
 }  // namespace engine

@@ -38,7 +38,7 @@ void RainLayer::cbb3Change() {
 }
 
 void RainLayer::tmr3Timer() {
-    if (m_engine.isActive(Slot::Rain)) return;
+    if (m_engine.isActive(Slot::rainChannel)) return;
     m_rainTicks += 1;
     if (m_rainTicks >= m_rainDueTicks) {
         btn1Click();

@@ -21,10 +21,11 @@ void SoundEngine::setSampleRoots(std::vector<std::string> roots) {
 
 void SoundEngine::buildPath(Slot slot, SampleFolder folder, const std::string& name) {
     const char* const sub = folder == SampleFolder::Loop ? "/samp_povt/" : "/samp_raz/";
-    std::string& path = m_paths[index(slot)];
+    std::string& path = m_paths[pathIndex(slot)];
     // With one folder there is nothing to choose and nothing to test.
     for (size_t i = 0; i < m_sampleRoots.size(); ++i) {
-        path = m_sampleRoots[i] + sub + name;
+        const std::string sampleDir = m_sampleRoots[i] + sub;
+        path = sampleDir + name;
         struct stat st {};
         if (i + 1 == m_sampleRoots.size() || stat(path.c_str(), &st) == 0) return;
     }

@@ -22,8 +22,18 @@ enum class SampleFolder { Loop, Once };  // samp_povt, samp_raz
 double sliderLevel(const form::TrackBar& slider);
 float sliderVolume(const form::TrackBar& slider);
 
-// The eight channel slots: one stream each at most, the songbirds' two voices in two of them.
-enum class Slot { Brook, DistantBirds, SongA, SongB, Insects, ExtraBirds, Rain, Thunder };
+// The eight channel slots, by the names the program's documentation gives them: one stream each
+// at most, the songbirds' two voices in two of them.
+enum class Slot {
+    brookChannel,
+    distantBirdsChannel,
+    songChannelA,
+    songChannelB,
+    insectsChannel,
+    extraBirdsChannel,
+    rainChannel,
+    thunderChannel
+};
 constexpr int kSlotCount = 8;
 
 class SoundEngine {
@@ -43,8 +53,9 @@ public:
 
     // The slot's handle: 0 before its first stream, then the last one created (possibly stale).
     Handle channel(Slot slot) const { return m_channels[index(slot)]; }
-    // The last path built for the slot; empty before the first.
-    const std::string& path(Slot slot) const { return m_paths[index(slot)]; }
+    // The slot's path string: the last path built for it, empty before the first. Both songbird
+    // voices share one (songPath), the other slots have one each (brookPath, ..., thunderPath).
+    const std::string& path(Slot slot) const { return m_paths[pathIndex(slot)]; }
 
     void releaseChannel(Slot slot);
     // Sets the slot's path to the recording's file in the first sample root that has it.
@@ -60,12 +71,15 @@ public:
 
 private:
     static size_t index(Slot slot) { return static_cast<size_t>(slot); }
+    static size_t pathIndex(Slot slot) {
+        return slot > Slot::songChannelA ? index(slot) - 1 : index(slot);
+    }
 
     AudioLibrary& m_audio;
     std::string m_programDir;
     std::vector<std::string> m_sampleRoots;
     std::array<Handle, kSlotCount> m_channels{};
-    std::array<std::string, kSlotCount> m_paths;
+    std::array<std::string, kSlotCount - 1> m_paths;
     Random m_rng;
 };
 

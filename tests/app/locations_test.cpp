@@ -142,7 +142,7 @@ TEST_F(InstalledCopy, FirstStartPlaysTheShippedSettingsAndTheCloseKeepsTheUsersO
     EXPECT_TRUE(h.f().chk2.checked());
     EXPECT_TRUE(h.f().chk5.checked());
     EXPECT_EQ(h.f().strckbr11.position(), 50);
-    EXPECT_EQ(h.e().path(engine::Slot::Brook),
+    EXPECT_EQ(h.e().path(engine::Slot::brookChannel),
               (bin() / "../share/ombrelin/samp_povt/ruchey3").string());
 
     h.f().TrackBar1.setPosition(3);
@@ -158,8 +158,9 @@ TEST_F(InstalledCopy, FirstStartPlaysTheShippedSettingsAndTheCloseKeepsTheUsersO
 TEST_F(InstalledCopy, TheUsersRecordingIsPlayedInPlaceOfTheShippedOne) {
     touch(h.dir / "dat/ombrelin/samp_povt/ruchey3", "mine");
     start();
-    EXPECT_EQ(h.e().path(engine::Slot::Brook), (h.dir / "dat/ombrelin/samp_povt/ruchey3").string());
-    EXPECT_EQ(h.e().path(engine::Slot::DistantBirds),
+    EXPECT_EQ(h.e().path(engine::Slot::brookChannel),
+              (h.dir / "dat/ombrelin/samp_povt/ruchey3").string());
+    EXPECT_EQ(h.e().path(engine::Slot::distantBirdsChannel),
               (bin() / "../share/ombrelin/samp_povt/pticv1").string())
         << "names the user has not replaced still come from the shipped folder";
 }

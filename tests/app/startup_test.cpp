@@ -113,7 +113,7 @@ TEST(Startup, SongbirdsMaySingWhileTheFirstStartMessageWaits) {
     // The songbird tick ran during the message (its switch is off but its timer runs from the
     // window's creation); the bring-up then silences it.
     EXPECT_FALSE(h.audio.opened.empty());
-    EXPECT_FALSE(h.e().isActive(h.e().channel(engine::Slot::SongA)));
+    EXPECT_FALSE(h.e().isActive(h.e().channel(engine::Slot::songChannelA)));
     EXPECT_FALSE(h.f().tmr5.enabled());
 }
 
@@ -142,7 +142,7 @@ TEST(Close, SavesFirstThenFreesEverySlotInOrder) {
     h.f().rb6.setChecked(true);
     h.f().chk5.setChecked(true);
     h.clock.advance(1000);  // the duet sings: voice A in stream 3, voice B in stream 4
-    ASSERT_EQ(h.e().channel(engine::Slot::SongB), 4u);
+    ASSERT_EQ(h.e().channel(engine::Slot::songChannelB), 4u);
     h.audio.clearCalls();
     std::vector<std::string> savedWhenCalled;  // the file's contents at each library call
     h.audio.onCall = [&](const std::string&) { savedWhenCalled.push_back(h.readSettings()); };

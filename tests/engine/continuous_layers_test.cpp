@@ -12,13 +12,14 @@ TEST_F(ContinuousLayers, SwitchOnStartsTheChosenVariantAtTheSliderVolume) {
     h.f().chk1.setChecked(true);
     EXPECT_EQ(h.audio.calls,
               (Calls{"stop 0", "free 0", "create ruchey3 4", "vol 1 0.25", "play 1"}));
-    EXPECT_EQ(h.e().path(engine::Slot::Brook), h.dir.string() + "/samp_povt/ruchey3");
-    EXPECT_TRUE(h.e().isActive(h.e().channel(engine::Slot::Brook)));
+    EXPECT_EQ(h.e().path(engine::Slot::brookChannel), h.dir.string() + "/samp_povt/ruchey3");
+    EXPECT_TRUE(h.e().isActive(h.e().channel(engine::Slot::brookChannel)));
 
     h.audio.clearCalls();
     h.f().chk1.setChecked(false);
     EXPECT_EQ(h.audio.calls, (Calls{"stop 1", "free 1"}));
-    EXPECT_EQ(h.e().channel(engine::Slot::Brook), 1u) << "a released slot keeps its stale handle";
+    EXPECT_EQ(h.e().channel(engine::Slot::brookChannel), 1u)
+        << "a released slot keeps its stale handle";
 }
 
 TEST_F(ContinuousLayers, VariantSwitchReplacesAPlayingRecording) {
@@ -39,7 +40,7 @@ TEST_F(ContinuousLayers, VariantAndSliderWhileOffPlayNothingButCountNextStart) {
     EXPECT_TRUE(h.audio.opened.empty());
     h.f().chk1.setChecked(true);
     EXPECT_EQ(h.audio.opened, (Calls{"ruchey4"}));
-    EXPECT_FLOAT_EQ(h.audio.volumeOf(h.e().channel(engine::Slot::Brook)), 0.6f);
+    EXPECT_FLOAT_EQ(h.audio.volumeOf(h.e().channel(engine::Slot::brookChannel)), 0.6f);
 }
 
 TEST_F(ContinuousLayers, SliderActsAtOnceOnAPlayingLayer) {
@@ -55,13 +56,13 @@ TEST_F(ContinuousLayers, SliderActsAtOnceOnAPlayingLayer) {
 TEST_F(ContinuousLayers, MissingRecordingLeavesTheLayerSilentWithoutAMessage) {
     h.audio.missing = {"pticv1"};
     h.f().chk2.setChecked(true);
-    EXPECT_EQ(h.e().channel(engine::Slot::DistantBirds), 0u);
+    EXPECT_EQ(h.e().channel(engine::Slot::distantBirdsChannel), 0u);
     EXPECT_TRUE(h.f().chk2.checked());
     EXPECT_TRUE(h.dialogs.shown.empty());
     h.audio.missing.clear();
     h.f().chk2.setChecked(false);
     h.f().chk2.setChecked(true);
-    EXPECT_TRUE(h.e().isActive(h.e().channel(engine::Slot::DistantBirds)))
+    EXPECT_TRUE(h.e().isActive(h.e().channel(engine::Slot::distantBirdsChannel)))
         << "switching again tries again";
 }
 

@@ -19,10 +19,10 @@ protected:
     // Makes the rain slot sound (a looping stream) or go quiet, as an episode would.
     void rainSounds(bool on) {
         if (on) {
-            h.e().startSample(engine::Slot::Rain, engine::SampleFolder::Loop, "dogd3",
+            h.e().startSample(engine::Slot::rainChannel, engine::SampleFolder::Loop, "dogd3",
                               engine::kSampleLoop, 1.0f);
         } else {
-            h.e().releaseChannel(engine::Slot::Rain);
+            h.e().releaseChannel(engine::Slot::rainChannel);
         }
     }
 

@@ -23,11 +23,14 @@ TEST_F(LayerSliders, ActAtOnceOnWhatIsPlaying) {
         seconds(6);
     };
     const Case cases[] = {
-        {"brook", [&] { h.f().chk1.setChecked(true); }, h.f().TrackBar1, {engine::Slot::Brook}},
+        {"brook",
+         [&] { h.f().chk1.setChecked(true); },
+         h.f().TrackBar1,
+         {engine::Slot::brookChannel}},
         {"distant birds",
          [&] { h.f().chk2.setChecked(true); },
          h.f().trckbr1,
-         {engine::Slot::DistantBirds}},
+         {engine::Slot::distantBirdsChannel}},
         {"songbird duet",
          [&] {
              h.f().rb6.setChecked(true);
@@ -35,15 +38,15 @@ TEST_F(LayerSliders, ActAtOnceOnWhatIsPlaying) {
              seconds(1);
          },
          h.f().trckbr6,
-         {engine::Slot::SongA, engine::Slot::SongB}},
+         {engine::Slot::songChannelA, engine::Slot::songChannelB}},
         {"insects",
          [&] { occasional(h.f().chk9, h.f().cbb1); },
          h.f().trckbr10,
-         {engine::Slot::Insects}},
+         {engine::Slot::insectsChannel}},
         {"extra birds",
          [&] { occasional(h.f().chk6, h.f().cbb2); },
          h.f().trckbr7,
-         {engine::Slot::ExtraBirds}},
+         {engine::Slot::extraBirdsChannel}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.layer);

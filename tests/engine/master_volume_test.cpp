@@ -40,7 +40,7 @@ TEST_F(MasterVolume, StreamsAreNeverTouched) {
     h.f().strckbr11.setPosition(70);
     h.app->toggleSound();
     EXPECT_TRUE(h.audio.calls.empty());
-    EXPECT_TRUE(h.e().isActive(h.e().channel(engine::Slot::Brook)));
+    EXPECT_TRUE(h.e().isActive(h.e().channel(engine::Slot::brookChannel)));
 }
 
 }  // namespace

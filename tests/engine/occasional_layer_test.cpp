@@ -51,7 +51,7 @@ TEST_F(OccasionalLayers, RecordingStartsOnTheQuietTickThatReachesTheWait) {
         ASSERT_LE(wait, 6);
         ASSERT_EQ(secondsToNextStart(opened), wait) << "round " << round;
         names.insert(h.audio.opened.back());
-        EXPECT_FLOAT_EQ(h.audio.volumeOf(h.e().channel(engine::Slot::Insects)), 0.25f);
+        EXPECT_FLOAT_EQ(h.audio.volumeOf(h.e().channel(engine::Slot::insectsChannel)), 0.25f);
     }
     EXPECT_EQ(names.size(), 8u);
     EXPECT_EQ(*names.begin(), "nas1");
@@ -70,8 +70,8 @@ TEST_F(OccasionalLayers, EachLayerPlaysEveryFileOfItsOwnSet) {
         int files;
     };
     const Layer layers[] = {
-        {"insects", h.f().chk9, h.f().cbb1, engine::Slot::Insects, "nas", 8},
-        {"extra birds", h.f().chk6, h.f().cbb2, engine::Slot::ExtraBirds, "pticd", 10},
+        {"insects", h.f().chk9, h.f().cbb1, engine::Slot::insectsChannel, "nas", 8},
+        {"extra birds", h.f().chk6, h.f().cbb2, engine::Slot::extraBirdsChannel, "pticd", 10},
     };
     h.audio.defaultLengthMs = 500;
     for (const Layer& l : layers) {
@@ -136,9 +136,9 @@ TEST_F(OccasionalLayers, SwitchingOffSilencesAtOnceAndOnCountsFromZero) {
     h.f().cbb1.setItemIndex(0);
     h.f().chk9.setChecked(true);
     seconds(7);
-    ASSERT_TRUE(h.e().isActive(h.e().channel(engine::Slot::Insects)));
+    ASSERT_TRUE(h.e().isActive(h.e().channel(engine::Slot::insectsChannel)));
     h.f().chk9.setChecked(false);
-    EXPECT_FALSE(h.e().isActive(h.e().channel(engine::Slot::Insects)));
+    EXPECT_FALSE(h.e().isActive(h.e().channel(engine::Slot::insectsChannel)));
     EXPECT_FALSE(h.f().Timer1.enabled());
 
     // Off after 30 s of counted silence (the longest class, so nothing has started yet): the
@@ -160,7 +160,7 @@ TEST_F(OccasionalLayers, MissingRecordingUsesItsTurnAndCountsOn) {
     h.f().chk9.setChecked(true);
     const int first = h.app->insects().waitMs() / 1000;
     seconds(first);
-    EXPECT_EQ(h.e().channel(engine::Slot::Insects), 0u);
+    EXPECT_EQ(h.e().channel(engine::Slot::insectsChannel), 0u);
     EXPECT_EQ(h.app->insects().elapsedMs(), 0);
     const int second = h.app->insects().waitMs() / 1000;
     size_t creates = 0;
@@ -179,8 +179,8 @@ TEST_F(OccasionalLayers, SliderActsOnThePlayingRecordingAndTheNextOne) {
         engine::Slot slot;
     };
     const Layer layers[] = {
-        {"insects", h.f().chk9, h.f().cbb1, h.f().trckbr10, engine::Slot::Insects},
-        {"extra birds", h.f().chk6, h.f().cbb2, h.f().trckbr7, engine::Slot::ExtraBirds},
+        {"insects", h.f().chk9, h.f().cbb1, h.f().trckbr10, engine::Slot::insectsChannel},
+        {"extra birds", h.f().chk6, h.f().cbb2, h.f().trckbr7, engine::Slot::extraBirdsChannel},
     };
     h.audio.defaultLengthMs = 10000;
     for (const Layer& l : layers) {

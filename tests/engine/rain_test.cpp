@@ -22,8 +22,8 @@ protected:
     }
     // A fade level: steps/30 of a slider's full volume (position/20), to float precision.
     static double level(int steps, int position) { return steps / 30.0 * position / 20.0; }
-    float rainVolume() { return h.audio.volumeOf(h.e().channel(engine::Slot::Rain)); }
-    float songVolume() { return h.audio.volumeOf(h.e().channel(engine::Slot::SongA)); }
+    float rainVolume() { return h.audio.volumeOf(h.e().channel(engine::Slot::rainChannel)); }
+    float songVolume() { return h.audio.volumeOf(h.e().channel(engine::Slot::songChannelA)); }
     bool locked() {
         for (form::Control* c :
              {(form::Control*)&h.f().trckbr6, (form::Control*)&h.f().chk5,
@@ -85,7 +85,7 @@ TEST_F(Rain, TwelveMinuteFadeInAndOutStepByStep) {
     EXPECT_EQ(h.f().btn1.caption(), "1");
     seconds(1);
     EXPECT_FLOAT_EQ(songVolume(), 0.4f);
-    EXPECT_FALSE(h.e().isActive(h.e().channel(engine::Slot::Rain)));
+    EXPECT_FALSE(h.e().isActive(h.e().channel(engine::Slot::rainChannel)));
     EXPECT_FALSE(h.f().tmr4.enabled());
     expectUnlocked();
 }
@@ -97,8 +97,10 @@ TEST_F(Rain, DuetVoicesFadeDownAndBackTogether) {
     for (int n = 8; n <= 14; ++n) h.audio.lengthMs["pticp" + std::to_string(n)] = 2500;
     h.f().rb6.setChecked(true);
     seconds(1);
-    ASSERT_TRUE(h.e().isActive(h.e().channel(engine::Slot::SongB)));
-    const auto voiceB = [this] { return h.audio.volumeOf(h.e().channel(engine::Slot::SongB)); };
+    ASSERT_TRUE(h.e().isActive(h.e().channel(engine::Slot::songChannelB)));
+    const auto voiceB = [this] {
+        return h.audio.volumeOf(h.e().channel(engine::Slot::songChannelB));
+    };
     h.clock.advance(500);  // the steps fall between the songbird ticks
     h.f().btn1.click();
     for (int k = 1; k <= 30; ++k) {
@@ -108,9 +110,9 @@ TEST_F(Rain, DuetVoicesFadeDownAndBackTogether) {
         EXPECT_NEAR(voiceB(), level(30 - k, 8), 1e-6);
     }
     seconds(1);  // step 31
-    const engine::Handle steady = h.e().channel(engine::Slot::SongB);
+    const engine::Handle steady = h.e().channel(engine::Slot::songChannelB);
     seconds(5);
-    EXPECT_NE(h.e().channel(engine::Slot::SongB), steady) << "voice B sings on in the rain";
+    EXPECT_NE(h.e().channel(engine::Slot::songChannelB), steady) << "voice B sings on in the rain";
     EXPECT_EQ(voiceB(), 0.0f) << "and its new song starts silent";
     h.f().btn1.click();
     for (int j = 1; j <= 30; ++j) {
@@ -147,11 +149,12 @@ TEST_F(Rain, SwitchChangeSetsBothDuetVoicesToTheirSlider) {
         h.f().btn1.click();
         seconds(12);
         ASSERT_TRUE(locked());
-        ASSERT_LT(h.audio.volumeOf(h.e().channel(engine::Slot::SongB)), c.songPosition / 20.0f)
+        ASSERT_LT(h.audio.volumeOf(h.e().channel(engine::Slot::songChannelB)),
+                  c.songPosition / 20.0f)
             << "faded";
         c.act(h.f());
         EXPECT_FLOAT_EQ(songVolume(), c.songPosition / 20.0f);
-        EXPECT_FLOAT_EQ(h.audio.volumeOf(h.e().channel(engine::Slot::SongB)),
+        EXPECT_FLOAT_EQ(h.audio.volumeOf(h.e().channel(engine::Slot::songChannelB)),
                         c.songPosition / 20.0f);
     }
 }
@@ -216,25 +219,25 @@ TEST_F(Rain, SetDurationTimingWithThunder) {
     EXPECT_EQ(h.audio.opened.back(), "dogd3");
     EXPECT_EQ(h.audio.opened[h.audio.opened.size() - 2], "dogd_gr") << "thunder first";
     seconds(30);
-    EXPECT_EQ(h.audio.volumeOf(h.e().channel(engine::Slot::Thunder)), 0.6f)
+    EXPECT_EQ(h.audio.volumeOf(h.e().channel(engine::Slot::thunderChannel)), 0.6f)
         << "thunder rises with the rain";
     seconds(1);
     EXPECT_EQ(h.f().tmr4.interval(), 100000);
     h.f().trckbr9.setPosition(20);
     EXPECT_EQ(rainVolume(), 1.0f);
-    EXPECT_EQ(h.audio.volumeOf(h.e().channel(engine::Slot::Thunder)), 0.6f)
+    EXPECT_EQ(h.audio.volumeOf(h.e().channel(engine::Slot::thunderChannel)), 0.6f)
         << "the slider leaves thunder";
 
     seconds(100 * units - 1);
     EXPECT_EQ(h.f().btn1.caption(), kSteady);
     seconds(1);  // the n-th count performs fade-out step 1
     EXPECT_EQ(h.f().btn1.caption(), "29");
-    EXPECT_EQ(h.audio.volumeOf(h.e().channel(engine::Slot::Thunder)), 0.6f)
+    EXPECT_EQ(h.audio.volumeOf(h.e().channel(engine::Slot::thunderChannel)), 0.6f)
         << "the fade-out leaves thunder";
     seconds(28);
-    EXPECT_TRUE(h.e().isActive(h.e().channel(engine::Slot::Thunder)));
+    EXPECT_TRUE(h.e().isActive(h.e().channel(engine::Slot::thunderChannel)));
     seconds(1);
-    EXPECT_FALSE(h.e().isActive(h.e().channel(engine::Slot::Thunder)));
+    EXPECT_FALSE(h.e().isActive(h.e().channel(engine::Slot::thunderChannel)));
     expectUnlocked();
 }
 
@@ -312,10 +315,10 @@ TEST_F(Rain, MissingRainFadesInAndOutTogether) {
 
 TEST_F(Rain, SecondPressWithinTheFirstSecondRestartsTheStreamsNotTheStep) {
     h.f().btn1.click();
-    const engine::Handle first = h.e().channel(engine::Slot::Rain);
+    const engine::Handle first = h.e().channel(engine::Slot::rainChannel);
     h.clock.advance(400);
     h.f().btn1.click();
-    EXPECT_NE(h.e().channel(engine::Slot::Rain), first);
+    EXPECT_NE(h.e().channel(engine::Slot::rainChannel), first);
     EXPECT_FALSE(h.audio.isLive(first));
     EXPECT_EQ(rainVolume(), 0.0f);
     h.clock.advance(599);
@@ -399,8 +402,8 @@ TEST_F(Rain, EveryChangeOfSwitchThunderOrModeEndsAnEpisodeAtOnce) {
         seconds(12);
         ASSERT_TRUE(locked());
         c.act(h.f());
-        EXPECT_FALSE(h.e().isActive(h.e().channel(engine::Slot::Rain)));
-        EXPECT_FALSE(h.e().isActive(h.e().channel(engine::Slot::Thunder)));
+        EXPECT_FALSE(h.e().isActive(h.e().channel(engine::Slot::rainChannel)));
+        EXPECT_FALSE(h.e().isActive(h.e().channel(engine::Slot::thunderChannel)));
         EXPECT_EQ(songVolume(), 0.4f);
         expectUnlocked();
         EXPECT_FALSE(h.f().tmr4.enabled());
@@ -434,7 +437,7 @@ TEST_F(Rain, SchedulerCountsOnlyRainFreeTicks) {
     EXPECT_EQ(h.f().btn1.caption(), kIdle);
     seconds(1);  // the due tick presses the button and draws the next due count
     EXPECT_EQ(h.app->rain().rainTicks(), 0);
-    EXPECT_TRUE(h.e().isActive(h.e().channel(engine::Slot::Rain)));
+    EXPECT_TRUE(h.e().isActive(h.e().channel(engine::Slot::rainChannel)));
     const int next = h.app->rain().rainDueTicks();
     EXPECT_EQ(next, r.randomRange(6, 18)) << "a fresh draw from the class";
     // The whole twelve-minute recording holds the count.
@@ -448,9 +451,9 @@ TEST_F(Rain, SchedulerCountsOnlyRainFreeTicks) {
     h.audio.lengthMs.erase("dogd2");
     seconds(100 * (next - 2));
     EXPECT_EQ(h.app->rain().rainTicks(), next - 1);
-    EXPECT_FALSE(h.e().isActive(h.e().channel(engine::Slot::Rain)));
+    EXPECT_FALSE(h.e().isActive(h.e().channel(engine::Slot::rainChannel)));
     seconds(100);
-    EXPECT_TRUE(h.e().isActive(h.e().channel(engine::Slot::Rain)));
+    EXPECT_TRUE(h.e().isActive(h.e().channel(engine::Slot::rainChannel)));
     EXPECT_EQ(h.app->rain().rainTicks(), 0);
 }
 
@@ -471,9 +474,10 @@ TEST_F(Rain, FrequencyClassesDrawTheirWholeRangeAndPressWhenDue) {
         ASSERT_GE(due, r.lo);
         ASSERT_LE(due, r.hi);
         seconds(100 * due - 1);
-        EXPECT_FALSE(h.e().isActive(h.e().channel(engine::Slot::Rain)));
+        EXPECT_FALSE(h.e().isActive(h.e().channel(engine::Slot::rainChannel)));
         seconds(1);
-        EXPECT_TRUE(h.e().isActive(h.e().channel(engine::Slot::Rain))) << "pressed at the due tick";
+        EXPECT_TRUE(h.e().isActive(h.e().channel(engine::Slot::rainChannel)))
+            << "pressed at the due tick";
         std::set<int> seen;
         for (int i = 0; i < 3000; ++i) {
             h.f().cbb3.pick(r.item);
@@ -492,7 +496,7 @@ TEST_F(Rain, LowerClassFiresAtTheNextCountedTick) {
     ASSERT_EQ(h.app->rain().rainTicks(), 20);
     h.f().cbb3.pick(0);  // 6..17: already passed
     seconds(100);
-    EXPECT_TRUE(h.e().isActive(h.e().channel(engine::Slot::Rain)));
+    EXPECT_TRUE(h.e().isActive(h.e().channel(engine::Slot::rainChannel)));
     EXPECT_EQ(h.app->rain().rainTicks(), 0);
 }
 

@@ -17,14 +17,14 @@ TEST_F(Songbirds, SwitchFillsTheListsAndTheFirstSongComesWithinATick) {
     EXPECT_FALSE(h.f().cbb6.enabled());
     EXPECT_TRUE(h.f().tmr5.enabled());
     seconds(1);
-    const int n = species(h.e().channel(engine::Slot::SongA));
+    const int n = species(h.e().channel(engine::Slot::songChannelA));
     EXPECT_EQ(h.f().cbb5.itemIndex(), n - 1);
-    EXPECT_EQ(h.e().path(engine::Slot::SongA),
+    EXPECT_EQ(h.e().path(engine::Slot::songChannelA),
               h.dir.string() + "/samp_raz/pticp" + std::to_string(n));
-    EXPECT_FLOAT_EQ(h.audio.volumeOf(h.e().channel(engine::Slot::SongA)), 0.25f);
+    EXPECT_FLOAT_EQ(h.audio.volumeOf(h.e().channel(engine::Slot::songChannelA)), 0.25f);
 
     h.f().chk5.setChecked(false);
-    EXPECT_FALSE(h.e().isActive(h.e().channel(engine::Slot::SongA)));
+    EXPECT_FALSE(h.e().isActive(h.e().channel(engine::Slot::songChannelA)));
     EXPECT_FALSE(h.f().tmr5.enabled());
     EXPECT_FALSE(h.f().cbb5.enabled());
 }
@@ -40,14 +40,14 @@ TEST_F(Songbirds, DuetStartsVoiceAFirstAndVoicesRestartIndependently) {
     h.audio.clearCalls();
     seconds(1);
     ASSERT_EQ(h.audio.opened.size(), 2u);
-    EXPECT_LE(species(h.e().channel(engine::Slot::SongA)), 7);
-    EXPECT_GE(species(h.e().channel(engine::Slot::SongB)), 8);
-    EXPECT_LT(h.e().channel(engine::Slot::SongA), h.e().channel(engine::Slot::SongB))
+    EXPECT_LE(species(h.e().channel(engine::Slot::songChannelA)), 7);
+    EXPECT_GE(species(h.e().channel(engine::Slot::songChannelB)), 8);
+    EXPECT_LT(h.e().channel(engine::Slot::songChannelA), h.e().channel(engine::Slot::songChannelB))
         << "voice A starts first";
-    const engine::Handle b = h.e().channel(engine::Slot::SongB);
+    const engine::Handle b = h.e().channel(engine::Slot::songChannelB);
     seconds(3);  // A ended and restarted; B still sings
     EXPECT_EQ(h.audio.opened.size(), 3u);
-    EXPECT_EQ(h.e().channel(engine::Slot::SongB), b);
+    EXPECT_EQ(h.e().channel(engine::Slot::songChannelB), b);
 }
 
 TEST_F(Songbirds, PickReplacesOnlyThatVoiceAndIsUsedOnce) {
@@ -55,13 +55,13 @@ TEST_F(Songbirds, PickReplacesOnlyThatVoiceAndIsUsedOnce) {
     h.f().rb6.setChecked(true);
     h.f().chk5.setChecked(true);
     seconds(1);
-    const engine::Handle a = h.e().channel(engine::Slot::SongA);
+    const engine::Handle a = h.e().channel(engine::Slot::songChannelA);
     h.f().cbb6.pick(4);  // "12-Соловей"
     EXPECT_EQ(h.app->songbirds().nextSingerB(), 12);
-    EXPECT_FALSE(h.e().isActive(h.e().channel(engine::Slot::SongB)));
+    EXPECT_FALSE(h.e().isActive(h.e().channel(engine::Slot::songChannelB)));
     seconds(1);
     EXPECT_EQ(h.audio.opened.back(), "pticp12");
-    EXPECT_EQ(h.e().channel(engine::Slot::SongA), a);
+    EXPECT_EQ(h.e().channel(engine::Slot::songChannelA), a);
     EXPECT_EQ(h.app->songbirds().nextSingerB(), -1);
     EXPECT_EQ(h.f().cbb6.itemIndex(), 4);
 }
@@ -75,10 +75,10 @@ TEST_F(Songbirds, UnsungPickSurvivesOffOnAndModeChange) {
     h.f().chk5.setChecked(true);
     h.f().rb6.setChecked(true);  // carried into duet: voice A sings it, its list shows nothing
     seconds(1);
-    EXPECT_EQ(h.audio.nameOf(h.e().channel(engine::Slot::SongA)), "pticp12");
+    EXPECT_EQ(h.audio.nameOf(h.e().channel(engine::Slot::songChannelA)), "pticp12");
     EXPECT_EQ(h.f().cbb5.items().size(), 7u);
     EXPECT_EQ(h.f().cbb5.itemIndex(), -1);
-    EXPECT_GE(species(h.e().channel(engine::Slot::SongB)), 8);
+    EXPECT_GE(species(h.e().channel(engine::Slot::songChannelB)), 8);
 }
 
 TEST_F(Songbirds, SongsStartSilentWhileRainSounds) {
@@ -86,11 +86,11 @@ TEST_F(Songbirds, SongsStartSilentWhileRainSounds) {
     h.f().chk5.setChecked(true);
     rainSounds(true);
     seconds(6);
-    EXPECT_FLOAT_EQ(h.audio.volumeOf(h.e().channel(engine::Slot::SongA)), 0.0f);
+    EXPECT_FLOAT_EQ(h.audio.volumeOf(h.e().channel(engine::Slot::songChannelA)), 0.0f);
     EXPECT_DOUBLE_EQ(h.app->songbirds().songStartVolume(), 0.0);
     rainSounds(false);
     seconds(2);
-    EXPECT_FLOAT_EQ(h.audio.volumeOf(h.e().channel(engine::Slot::SongA)), 0.25f);
+    EXPECT_FLOAT_EQ(h.audio.volumeOf(h.e().channel(engine::Slot::songChannelA)), 0.25f);
 }
 
 TEST_F(Songbirds, MissingSongTriesAnotherSpeciesEveryTick) {
@@ -98,11 +98,11 @@ TEST_F(Songbirds, MissingSongTriesAnotherSpeciesEveryTick) {
         if (n != 9) h.audio.missing.insert("pticp" + std::to_string(n));
     h.f().chk5.setChecked(true);
     int ticks = 0;
-    while (!h.e().isActive(h.e().channel(engine::Slot::SongA)) && ticks < 500) {
+    while (!h.e().isActive(h.e().channel(engine::Slot::songChannelA)) && ticks < 500) {
         seconds(1);
         ++ticks;
     }
-    EXPECT_EQ(h.audio.nameOf(h.e().channel(engine::Slot::SongA)), "pticp9");
+    EXPECT_EQ(h.audio.nameOf(h.e().channel(engine::Slot::songChannelA)), "pticp9");
     EXPECT_TRUE(h.dialogs.shown.empty());
 }
 
