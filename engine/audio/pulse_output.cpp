@@ -116,15 +116,15 @@ std::unique_ptr<PulseOutput> PulseOutput::open(std::chrono::milliseconds latency
         const uint32_t rate = sink.rate >= 8000 && sink.rate <= 384000 ? sink.rate : kFallbackRate;
 
         if (ready) {
-            const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, rate, 2};
+            const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, rate, 2};
             pa_channel_map map;
             pa_channel_map_init_stereo(&map);
-            out->m_stream = pa_stream_new(context, "Soundscape", &spec, &map);
+            out->m_stream = pa_stream_new(context, "Soundscape", &format, &map);
             ready = out->m_stream != nullptr;
         }
         if (ready) {
             pa_stream* stream = out->m_stream;
-            const pa_sample_spec& spec = *pa_stream_get_sample_spec(stream);
+            const pa_sample_spec& format = *pa_stream_get_sample_spec(stream);
             const auto us = [](std::chrono::milliseconds ms) {
                 return static_cast<pa_usec_t>(ms.count()) * PA_USEC_PER_MSEC;
             };
@@ -132,9 +132,9 @@ std::unique_ptr<PulseOutput> PulseOutput::open(std::chrono::milliseconds latency
             // for `request` at a time.
             pa_buffer_attr attr{};
             attr.maxlength = static_cast<uint32_t>(-1);
-            attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(us(latency), &spec));
+            attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(us(latency), &format));
             attr.prebuf = static_cast<uint32_t>(-1);
-            attr.minreq = static_cast<uint32_t>(pa_usec_to_bytes(us(request), &spec));
+            attr.minreq = static_cast<uint32_t>(pa_usec_to_bytes(us(request), &format));
             attr.fragsize = static_cast<uint32_t>(-1);
             pa_stream_set_state_callback(stream, onStreamState, out->m_loop);
             pa_stream_set_write_callback(stream, onWrite, out.get());
@@ -147,7 +147,7 @@ std::unique_ptr<PulseOutput> PulseOutput::open(std::chrono::milliseconds latency
                     return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state);
                 }) &&
                 pa_stream_get_state(stream) == PA_STREAM_READY;
-            if (ready) out->m_rate = spec.rate;
+            if (ready) out->m_rate = format.rate;
             out->m_latency = us(latency);
         }
         pa_threaded_mainloop_get_api(out->m_loop)->time_free(deadline);

@@ -1,3 +1,5 @@
+// The Qt pieces around the window: the application title, the timer driver, the message boxes,
+// the tray icon and the compiled-in pictures.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
