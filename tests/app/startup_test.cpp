@@ -13,6 +13,7 @@
 #include "app/single_instance.h"
 #include "engine/random.h"
 #include "tests/support/harness.h"
+#include "tests/support/temp_dir.h"
 
 // The lock code's fchmod, made to fail when a test sets the error it fails with (a file system
 // that refuses the mode); otherwise the system call itself.
@@ -29,6 +30,7 @@ namespace {
 
 using Calls = std::vector<std::string>;
 using testing_support::Harness;
+using testing_support::TempDir;
 
 TEST(Startup, HaltsBeforeAnythingWhenAnotherInstanceRuns) {
     Harness h;
@@ -156,12 +158,12 @@ TEST(Close, SavesFirstThenFreesEverySlotInOrder) {
 }
 
 TEST(SingleInstance, SecondHolderIsRefusedUntilTheFirstEnds) {
-    char dir[] = "/tmp/ombrelin-lock-XXXXXX";
-    ASSERT_TRUE(mkdtemp(dir));
-    setenv("XDG_RUNTIME_DIR", dir, 1);
+    const TempDir dir("lock");
+    ASSERT_FALSE(dir.path().empty());
+    setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
     {
         SingleInstance first("999");
-        EXPECT_EQ(first.lockPath(), std::string(dir) + "/999.lock");
+        EXPECT_EQ(first.lockPath(), dir.file("999.lock"));
         ASSERT_TRUE(first.acquire());
         SingleInstance second("999");
         EXPECT_FALSE(second.acquire());
@@ -177,9 +179,9 @@ TEST(SingleInstance, SecondHolderIsRefusedUntilTheFirstEnds) {
 // A lock file that cannot be made sticky still locks: the start goes on and says why the
 // runtime folder's clean-up might take the file.
 TEST(SingleInstance, LockThatCannotBeMadeStickyStillLocksAndSaysSo) {
-    char dir[] = "/tmp/ombrelin-lock-XXXXXX";
-    ASSERT_TRUE(mkdtemp(dir));
-    setenv("XDG_RUNTIME_DIR", dir, 1);
+    const TempDir dir("lock");
+    ASSERT_FALSE(dir.path().empty());
+    setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
     {
         SingleInstance first("999");
         g_fchmodFailsWith = EPERM;
@@ -193,7 +195,6 @@ TEST(SingleInstance, LockThatCannotBeMadeStickyStillLocksAndSaysSo) {
         EXPECT_FALSE(second.acquire()) << "two instances hold the lock";
         g_fchmodFailsWith = 0;
     }
-    std::filesystem::remove_all(dir);
 }
 
 // Without a runtime folder, or with one where no lock can be made, a start still never lets
@@ -201,9 +202,9 @@ TEST(SingleInstance, LockThatCannotBeMadeStickyStillLocksAndSaysSo) {
 TEST(SingleInstance, WithoutAUsableRuntimeFolderOnlyOneRuns) {
     const char* saved = std::getenv("XDG_RUNTIME_DIR");
     const std::string savedValue = saved ? saved : "";
-    char dir[] = "/tmp/ombrelin-lock-XXXXXX";
-    ASSERT_TRUE(mkdtemp(dir));
-    const std::string notAFolder = std::string(dir) + "/file";
+    const TempDir dir("lock");
+    ASSERT_FALSE(dir.path().empty());
+    const std::string notAFolder = dir.file("file");
     std::ofstream(notAFolder) << "x";
     struct Case {
         const char* what;
@@ -214,7 +215,7 @@ TEST(SingleInstance, WithoutAUsableRuntimeFolderOnlyOneRuns) {
                           {"empty", "", true},
                           {"not a folder", notAFolder.c_str(), false},
                           {"missing", "/nonexistent/ombrelin-runtime", false}};
-    setenv("XDG_CACHE_HOME", (std::string(dir) + "/cache").c_str(), 1);
+    setenv("XDG_CACHE_HOME", dir.file("cache").c_str(), 1);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         if (c.runtime)
@@ -237,7 +238,6 @@ TEST(SingleInstance, WithoutAUsableRuntimeFolderOnlyOneRuns) {
     else
         unsetenv("XDG_RUNTIME_DIR");
     unsetenv("XDG_CACHE_HOME");
-    std::filesystem::remove_all(dir);
 }
 
 // Without a runtime folder the lock's name in /tmp is known to every user. Whatever someone
@@ -248,10 +248,10 @@ TEST(SingleInstance, WhatAnotherUserPlantsInTmpIsNotUsed) {
     const char* saved = std::getenv("XDG_RUNTIME_DIR");
     const std::string savedValue = saved ? saved : "";
     unsetenv("XDG_RUNTIME_DIR");
-    char dir[] = "/tmp/ombrelin-lock-XXXXXX";
-    ASSERT_TRUE(mkdtemp(dir));
-    setenv("XDG_CACHE_HOME", (std::string(dir) + "/cache").c_str(), 1);
-    const std::string victim = std::string(dir) + "/victim";
+    const TempDir dir("lock");
+    ASSERT_FALSE(dir.path().empty());
+    setenv("XDG_CACHE_HOME", dir.file("cache").c_str(), 1);
+    const std::string victim = dir.file("victim");
     const bool root = geteuid() == 0;  // only root can make a file of another user
     struct Case {
         const char* what;
@@ -279,7 +279,7 @@ TEST(SingleInstance, WhatAnotherUserPlantsInTmpIsNotUsed) {
         const std::string name = "ombrelin-test-" + std::to_string(getpid());
         SingleInstance first(name);
         std::filesystem::remove_all(first.lockPath());
-        std::filesystem::remove_all(std::string(dir) + "/cache");
+        std::filesystem::remove_all(dir.file("cache"));
         std::ofstream(victim) << "keep";
         c.plant(first.lockPath(), victim);
         ASSERT_TRUE(first.acquire()) << "a planted lock stops the start";
@@ -297,7 +297,6 @@ TEST(SingleInstance, WhatAnotherUserPlantsInTmpIsNotUsed) {
     }
     if (saved) setenv("XDG_RUNTIME_DIR", savedValue.c_str(), 1);
     unsetenv("XDG_CACHE_HOME");
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
