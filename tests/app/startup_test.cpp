@@ -13,6 +13,7 @@
 #include "app/single_instance.h"
 #include "engine/random.h"
 #include "tests/support/harness.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
 // The lock code's fchmod, made to fail when a test sets the error it fails with (a file system
@@ -30,6 +31,7 @@ namespace {
 
 using Calls = std::vector<std::string>;
 using testing_support::Harness;
+using testing_support::ScopedEnv;
 using testing_support::TempDir;
 
 TEST(Startup, HaltsBeforeAnythingWhenAnotherInstanceRuns) {
@@ -160,7 +162,7 @@ TEST(Close, SavesFirstThenFreesEverySlotInOrder) {
 TEST(SingleInstance, SecondHolderIsRefusedUntilTheFirstEnds) {
     const TempDir dir("lock");
     ASSERT_FALSE(dir.path().empty());
-    setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+    const ScopedEnv runtime("XDG_RUNTIME_DIR", dir.path().c_str());
     {
         SingleInstance first("999");
         EXPECT_EQ(first.lockPath(), dir.file("999.lock"));
@@ -181,7 +183,7 @@ TEST(SingleInstance, SecondHolderIsRefusedUntilTheFirstEnds) {
 TEST(SingleInstance, LockThatCannotBeMadeStickyStillLocksAndSaysSo) {
     const TempDir dir("lock");
     ASSERT_FALSE(dir.path().empty());
-    setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+    const ScopedEnv runtime("XDG_RUNTIME_DIR", dir.path().c_str());
     {
         SingleInstance first("999");
         g_fchmodFailsWith = EPERM;
@@ -200,8 +202,7 @@ TEST(SingleInstance, LockThatCannotBeMadeStickyStillLocksAndSaysSo) {
 // Without a runtime folder, or with one where no lock can be made, a start still never lets
 // two instances run at once; where a lock can be made the first start gets it.
 TEST(SingleInstance, WithoutAUsableRuntimeFolderOnlyOneRuns) {
-    const char* saved = std::getenv("XDG_RUNTIME_DIR");
-    const std::string savedValue = saved ? saved : "";
+    const ScopedEnv runtime("XDG_RUNTIME_DIR");
     const TempDir dir("lock");
     ASSERT_FALSE(dir.path().empty());
     const std::string notAFolder = dir.file("file");
@@ -215,13 +216,10 @@ TEST(SingleInstance, WithoutAUsableRuntimeFolderOnlyOneRuns) {
                           {"empty", "", true},
                           {"not a folder", notAFolder.c_str(), false},
                           {"missing", "/nonexistent/ombrelin-runtime", false}};
-    setenv("XDG_CACHE_HOME", dir.file("cache").c_str(), 1);
+    const ScopedEnv cache("XDG_CACHE_HOME", dir.file("cache").c_str());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        if (c.runtime)
-            setenv("XDG_RUNTIME_DIR", c.runtime, 1);
-        else
-            unsetenv("XDG_RUNTIME_DIR");
+        runtime.set(c.runtime);
         SingleInstance first("999");
         SingleInstance second("999");
         const bool firstHolds = first.acquire();
@@ -233,11 +231,6 @@ TEST(SingleInstance, WithoutAUsableRuntimeFolderOnlyOneRuns) {
         }
         EXPECT_FALSE(firstHolds && second.acquire()) << "two instances hold the lock";
     }
-    if (saved)
-        setenv("XDG_RUNTIME_DIR", savedValue.c_str(), 1);
-    else
-        unsetenv("XDG_RUNTIME_DIR");
-    unsetenv("XDG_CACHE_HOME");
 }
 
 // Without a runtime folder the lock's name in /tmp is known to every user. Whatever someone
@@ -245,12 +238,10 @@ TEST(SingleInstance, WithoutAUsableRuntimeFolderOnlyOneRuns) {
 // neither writes through it nor stops because of it: it locks in the user's own cache folder,
 // and a second start is still refused.
 TEST(SingleInstance, WhatAnotherUserPlantsInTmpIsNotUsed) {
-    const char* saved = std::getenv("XDG_RUNTIME_DIR");
-    const std::string savedValue = saved ? saved : "";
-    unsetenv("XDG_RUNTIME_DIR");
+    const ScopedEnv runtime("XDG_RUNTIME_DIR", nullptr);
     const TempDir dir("lock");
     ASSERT_FALSE(dir.path().empty());
-    setenv("XDG_CACHE_HOME", dir.file("cache").c_str(), 1);
+    const ScopedEnv cache("XDG_CACHE_HOME", dir.file("cache").c_str());
     const std::string victim = dir.file("victim");
     const bool root = geteuid() == 0;  // only root can make a file of another user
     struct Case {
@@ -295,8 +286,6 @@ TEST(SingleInstance, WhatAnotherUserPlantsInTmpIsNotUsed) {
         EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep");
         std::filesystem::remove_all(first.lockPath());
     }
-    if (saved) setenv("XDG_RUNTIME_DIR", savedValue.c_str(), 1);
-    unsetenv("XDG_CACHE_HOME");
 }
 
 }  // namespace
