@@ -15,6 +15,7 @@
 #include <future>
 #include <string>
 
+#include "engine/audio/peak_limiter.h"
 #include "engine/audio/pulse_output.h"
 #include "engine/audio/sound_file_reader.h"
 
@@ -168,21 +169,24 @@ struct AlAudioLibrary::Device {
     LPALCDEVICEPAUSESOFT pause = nullptr;
     LPALCDEVICERESUMESOFT resume = nullptr;
     bool paused = false;
-    std::unique_ptr<PulseOutput> stream;  // the sound server's stream the mix is rendered into
+    std::unique_ptr<PulseOutput> stream;   // the sound server's stream the mix is rendered into
+    std::unique_ptr<PeakLimiter> limiter;  // on that stream, used on its loop thread only
 
     static std::unique_ptr<Device> open(Output output, uint32_t frequency) {
         auto d = std::make_unique<Device>();
-        // The real output keeps OpenAL's limiter: it leaves the mix alone below full scale and
-        // stops the rare moment when several loud layers meet (a thunder strike over songs and
-        // insects) from clipping into a click. The loopback output of the tests does without it,
-        // so that what they read back is exactly what the sources carried.
-        std::vector<ALCint> attribs = {ALC_OUTPUT_LIMITER_SOFT,
-                                       output == Output::kLoopback ? ALC_FALSE : ALC_TRUE};
+        // The real output keeps the mix from clipping into a click at the rare moment when
+        // several loud layers meet (a thunder strike over songs and insects): through its own
+        // stream with a limiter of its own that costs next to nothing (peak_limiter.h), through
+        // OpenAL's own output with OpenAL's. The loopback output of the tests does without, so
+        // that what they read back is exactly what the sources carried.
         if (output == Output::kDevice) {
             writeLibraryConfig();
             if (playsThroughOwnStream())
                 d->stream = PulseOutput::open(kOutputLatency, kOutputRequest);
         }
+        const bool libraryLimiter = output == Output::kDevice && !d->stream;
+        std::vector<ALCint> attribs = {ALC_OUTPUT_LIMITER_SOFT,
+                                       libraryLimiter ? ALC_TRUE : ALC_FALSE};
         if (output == Output::kLoopback || d->stream) {
             // Rendered on demand: by the test at the rate it asked for, or into the sound
             // server's stream at the sink's own rate, so nothing is resampled twice.
@@ -195,7 +199,7 @@ struct AlAudioLibrary::Device {
             d->renderSamples = reinterpret_cast<LPALCRENDERSAMPLESSOFT>(
                 alcGetProcAddress(d->device, "alcRenderSamplesSOFT"));
             if (!d->renderSamples) return nullptr;
-            // Plain stereo float with nothing after the mix but the limiter.
+            // Plain stereo float with nothing after the mix.
             attribs.insert(
                 attribs.end(),
                 {ALC_FREQUENCY, static_cast<ALCint>(rate), ALC_FORMAT_CHANNELS_SOFT,
@@ -217,10 +221,12 @@ struct AlAudioLibrary::Device {
         d->context = alcCreateContext(d->device, attribs.data());
         if (!d->context) return nullptr;
         if (d->stream) {
-            d->stream->setRender(
-                [device = d->device, render = d->renderSamples](float* out, size_t frames) {
-                    render(device, out, static_cast<ALCsizei>(frames));
-                });
+            d->limiter = std::make_unique<PeakLimiter>(d->stream->rate());
+            d->stream->setRender([device = d->device, render = d->renderSamples,
+                                  limiter = d->limiter.get()](float* out, size_t frames) {
+                render(device, out, static_cast<ALCsizei>(frames));
+                limiter->process(out, frames);
+            });
             d->paused = true;  // the stream starts corked
             d->canDetectLoss = true;
         } else {
