@@ -61,6 +61,9 @@ Stereo placeInForest(const std::vector<float>& dry, double distance, double pan,
     // Air absorbs the highs more the farther the bird: a shelf above 6 kHz and a gentle top.
     Biquad air = Biquad::highShelf(6000, -std::min(20.0, 0.08 * distance));
     air.run(x);
+    // ... and the top octave more again (about 0.2 dB a metre above 11 kHz).
+    Biquad air2 = Biquad::highShelf(11000, -std::min(10.0, 0.2 * distance));
+    air2.run(x);
     Biquad top = Biquad::lowpass(std::max(9000.0, 18000.0 - 300.0 * distance), 0.6);
     top.run(x);
     const double direct = 10.0 / std::max(distance, 1.0);
