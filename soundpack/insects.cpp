@@ -53,41 +53,49 @@ public:
     double process(double push) {
         const double y = m_c * m_y1 - m_r2 * m_y2 + push;
         const double out = y - m_y2;
+        m_y3 = m_y2;
         m_y2 = m_y1;
         m_y1 = y;
         return out;
     }
-    // The harp just swung up through its rest position.
-    bool risingThroughRest() const { return m_y2 < 0 && m_y1 >= 0; }
+    // The harp just passed the lowest point of its swing and starts back up.
+    bool turnedAtBottom() const { return m_y2 < m_y3 && m_y1 >= m_y2 && m_y2 < 0; }
 
 private:
-    double m_c = 0, m_r2 = 0, m_y1 = 0, m_y2 = 0;
+    double m_c = 0, m_r2 = 0, m_y1 = 0, m_y2 = 0, m_y3 = 0;
 };
 
 // One closing stroke of a cricket's wings, starting at t: the escapement gives the harp a push
-// each time it swings up through rest, with the force of the stroke's speed (every tooth a
+// once every cycle of its swing, with the force of the stroke's speed (every tooth a
 // little different, now and then one slipping); the harp's pitch falls a little over the stroke
 // as the plectrum moves along the file.
 void escapementPulse(std::vector<float>& x, double t, double seconds, double harpHz, double q,
                      double glide, double amp, Rng& rng) {
     const size_t s0 = frames(t), n = frames(seconds);
     const size_t ring = frames(10.0 * q / (kPi * harpHz));  // 10 time constants of ring-down
-    // A tooth's push is not an ideal impulse: it is spread over a fraction of the carrier's
-    // period (a short raised-cosine), so the harp is driven without a broadband tick each cycle.
-    constexpr double kPushShape[4] = {0.146, 0.354, 0.354, 0.146};
-    double pending[4] = {0, 0, 0, 0};
+    // A tooth's push is no ideal impulse: the plectrum catches a tooth at the lowest point of the
+    // harp's swing, drives it through the half cycle that follows (with its motion) and is free
+    // for the other half, so the push is a raised cosine half a period long.
+    const size_t pushLen = std::max<size_t>(2, frames(0.5 / harpHz));
+    std::vector<double> shape(pushLen), pending(pushLen, 0.0);
+    double total = 0;
+    for (size_t k = 0; k < pushLen; ++k)
+        total += shape[k] = 0.5 - 0.5 * std::cos(kTwoPi * (k + 0.5) / pushLen);
+    for (double& v : shape) v /= total;
+    size_t head = 0;  // pending[head] is this sample's share
     Resonator harp;
     for (size_t i = 0; i < n + ring && s0 + i < x.size(); ++i) {
         const double u = std::min(1.0, static_cast<double>(i) / n);
         if (i % 8 == 0) harp.tune(harpHz * (1.0 - glide * u), q);
-        if (i < n && (i == 0 || harp.risingThroughRest())) {
+        if (i < n && (i == 0 || harp.turnedAtBottom())) {
             const double slip = rng.chance(0.02) ? 0.2 : 1.0;
             const double push = amp * (0.05 + 0.95 * strokeSpeed(u, 0.2, 0.3)) * slip *
                                 (1.0 + 0.15 * whiteNoise(rng));
-            for (int k = 0; k < 4; ++k) pending[k] += push * kPushShape[k];
+            for (size_t k = 0; k < pushLen; ++k) pending[(head + k) % pushLen] += push * shape[k];
         }
-        const double push = pending[0];
-        pending[0] = pending[1], pending[1] = pending[2], pending[2] = pending[3], pending[3] = 0;
+        const double push = pending[head];
+        pending[head] = 0;
+        head = (head + 1) % pushLen;
         x[s0 + i] = static_cast<float>(x[s0 + i] + harp.process(push));
     }
 }
@@ -202,8 +210,11 @@ std::vector<float> grasshopper(Rng& rng) {
         t += len + rng.range(0.9, 1.4);
     }
     std::vector<float> x = ring(excite, {{7000, 1.5, 1.0}, {10500, 2.0, 0.8}, {13500, 2.5, 0.4}});
-    Biquad hp = Biquad::highpass(5000, 0.7);
-    hp.run(x);
+    // The wing radiates little below 5 kHz.
+    for (int pass = 0; pass < 2; ++pass) {
+        Biquad hp = Biquad::highpass(5000, 0.7071);
+        hp.run(x);
+    }
     return x;
 }
 
