@@ -138,6 +138,7 @@ std::unique_ptr<PulseOutput> PulseOutput::open(std::chrono::milliseconds latency
             attr.fragsize = static_cast<uint32_t>(-1);
             pa_stream_set_state_callback(stream, onStreamState, out->m_loop);
             pa_stream_set_write_callback(stream, onWrite, out.get());
+            pa_stream_set_underflow_callback(stream, onUnderflow, out.get());
             const auto flags =
                 static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY);
             ready =
@@ -149,6 +150,7 @@ std::unique_ptr<PulseOutput> PulseOutput::open(std::chrono::milliseconds latency
                 pa_stream_get_state(stream) == PA_STREAM_READY;
             if (ready) out->m_rate = format.rate;
             out->m_latency = us(latency);
+            out->m_request = us(request);
         }
         pa_threaded_mainloop_get_api(out->m_loop)->time_free(deadline);
     }
@@ -162,6 +164,7 @@ PulseOutput::~PulseOutput() {
     if (m_corkDue) pa_threaded_mainloop_get_api(m_loop)->time_free(m_corkDue);
     if (m_stream) {
         pa_stream_set_write_callback(m_stream, nullptr, nullptr);
+        pa_stream_set_underflow_callback(m_stream, nullptr, nullptr);
         pa_stream_set_state_callback(m_stream, nullptr, nullptr);
         pa_stream_disconnect(m_stream);
         pa_stream_unref(m_stream);
@@ -239,6 +242,27 @@ void PulseOutput::onCorkDue(pa_mainloop_api* api, pa_time_event* event, const st
     self->m_corkDue = nullptr;
     self->m_corked = true;
     if (pa_operation* o = pa_stream_cork(self->m_stream, 1, nullptr, nullptr)) {
+        pa_operation_unref(o);
+    }
+}
+
+// The stream ran dry: the machine is so busy that the loop thread did not get to run for longer
+// than the buffer lasts. A background player must not stutter, so from then on the buffer is
+// half as large again (up to kMaxLatencyUs): the controls take longer to be heard on such a
+// machine, the sound plays on. The server keeps asking for the same slices, and keeps the extra
+// in its own buffer.
+void PulseOutput::onUnderflow(pa_stream* stream, void* data) {
+    auto* self = static_cast<PulseOutput*>(data);
+    if (self->m_corked || self->m_latency >= kMaxLatencyUs) return;
+    self->m_latency = std::min(self->m_latency * 3 / 2, kMaxLatencyUs);
+    const pa_sample_spec& spec = *pa_stream_get_sample_spec(stream);
+    pa_buffer_attr attr{};
+    attr.maxlength = static_cast<uint32_t>(-1);
+    attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(self->m_latency, &spec));
+    attr.prebuf = static_cast<uint32_t>(-1);
+    attr.minreq = static_cast<uint32_t>(pa_usec_to_bytes(self->m_request, &spec));
+    attr.fragsize = static_cast<uint32_t>(-1);
+    if (pa_operation* o = pa_stream_set_buffer_attr(stream, &attr, nullptr, nullptr)) {
         pa_operation_unref(o);
     }
 }

@@ -5,8 +5,9 @@
 // between (no timing queries, no second mixing thread to hand the data over).
 //
 // A background player needs no low latency: the buffer is sized to what a control may take to
-// be heard, and the server asks for a large slice of it at a time. The stream starts corked and
-// stays corked while nothing plays, so an idle soundscape wakes nothing.
+// be heard, and the server asks for a large slice of it at a time; it grows if the stream ever
+// runs dry. The stream starts corked and stays corked while nothing plays, so an idle soundscape
+// wakes nothing.
 #pragma once
 
 #include <chrono>
@@ -54,13 +55,16 @@ private:
     void fill();
     static void onCorkDue(pa_mainloop_api* api, pa_time_event* event, const struct timeval* at,
                           void* self);
+    static void onUnderflow(pa_stream* stream, void* self);
     static constexpr uint64_t kCorkMarginUs = 100000;
+    static constexpr uint64_t kMaxLatencyUs = 1000000;
 
     pa_threaded_mainloop* m_loop = nullptr;
     pa_context* m_context = nullptr;
     pa_stream* m_stream = nullptr;
     uint32_t m_rate = 0;
-    uint64_t m_latency = 0;  // microseconds
+    uint64_t m_latency = 0;  // microseconds, grown after the stream ran dry
+    uint64_t m_request = 0;  // microseconds
     bool m_corked = true;
     pa_time_event* m_corkDue = nullptr;  // going idle: corks once the buffer has played out
     Render m_render;
