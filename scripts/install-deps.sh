@@ -20,6 +20,7 @@ test_packages=(
     pulseaudio pulseaudio-utils libasound2-plugins sox imagemagick procps
     dbus-daemon dbus-bin gnome-shell gnome-shell-extension-appindicator xwayland
     weston qt6-wayland strace
+    clang-14 libclang-rt-14-dev
 )
 bench_packages=(
     gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio
