@@ -19,6 +19,7 @@ Voice raspingVoice() {
     r.secondSide = 0.9;
     r.detune = 1.37;
     r.coupling = 0.6;
+    r.breathQ = 0;  // a rasp's noise is broad
     return r;
 }
 

@@ -153,7 +153,7 @@ void singNote(const Note& n, const Voice& voice, Rng& rng, std::vector<float>& o
     right.x = 0.01 * whiteNoise(rng);
     Trachea trachea(voice.tracheaCm, voice.reflection),
         breathTube(voice.tracheaCm, voice.reflection);
-    Cavity cavity(voice.cavityQ);
+    Cavity cavity(voice.cavityQ), breathBand(voice.breathQ > 0 ? voice.breathQ : 1.0);
     Biquad down1 = Biquad::lowpass(kRate * 0.2, 0.54), down2 = Biquad::lowpass(kRate * 0.2, 1.31);
     OnePole breathLp(kRate * 0.3);
     double tau = 0, f = n.f0;
@@ -165,6 +165,7 @@ void singNote(const Note& n, const Voice& voice, Rng& rng, std::vector<float>& o
             f *= 1.0 + 0.01 * std::sin(kTwoPi * vibHz * ts + vibPhase);
             if (n.warble > 0) f *= 1.0 + n.warble * std::sin(kTwoPi * n.warbleHz * ts);
             cavity.tune(f);
+            breathBand.tune(f);
         }
         // Air-sac pressure: raised-cosine rise and fall, pulsing for buzzy notes.
         double p = 1.0;
@@ -198,7 +199,8 @@ void singNote(const Note& n, const Voice& voice, Rng& rng, std::vector<float>& o
                                voice.secondSide * right.y * (1.0 + 2.0 * beta * right.x)) *
                               gain;
         // Flow noise at the narrow gap, strongest where the pressure is.
-        const double breath = n.noise * 8.0 * breathLp.lowpass(whiteNoise(rng)) * gain;
+        double breath = n.noise * 8.0 * breathLp.lowpass(whiteNoise(rng)) * gain;
+        if (voice.breathQ > 0) breath = breathBand.process(breath);
         // Part of the tone's harmonics leaks past the cavity's resonance (the open beak radiates
         // them); the breath has no such way out, so it stays a band around the pitch instead of
         // a faint hiss over the whole spectrum.

@@ -36,6 +36,10 @@ struct Voice {
     double reflection = 0.25;   // how much of the wave the beak end sends back down the tube
     double cavityQ = 2.5;       // sharpness of the cavity resonance that tracks the pitch
     double throughBeak = 0.15;  // share of the source that passes the cavity unfiltered
+    // The breath noise is shaped twice on its way, by the glottis-like narrowing above the
+    // syrinx and by the cavity, so it keeps to a band around the pitch: the sharpness of the
+    // first of these (0: the cavity alone).
+    double breathQ = 2.0;
     // Rasping calls: both sides sound at once, detuned and coupled through the shared airway,
     // so the oscillation never settles (subharmonics and deterministic chaos).
     double secondSide = 0.0;  // level of the second side, 0 = one side only
