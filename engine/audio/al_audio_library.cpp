@@ -449,8 +449,10 @@ int AlAudioLibrary::Core::BASS_ChannelSetAttribute(Handle h, uint32_t attrib, fl
     alSourcef(s->source, AL_GAIN, s->gain);
     if (!updateHold(*s)) return 1;
     if (!s->held) {
-        if (m_device) m_device->setIdle(false);
+        // The source first, then the output: coming back from idle renders at once what the
+        // server asks for, and that must already hold this sound, not a buffer of silence.
         startIfQueued(*s);
+        if (m_device) m_device->setIdle(false);
     }
     wakeFeeder();  // the feeder plans its sleep (and pauses the output) from what sounds
     return 1;
@@ -465,9 +467,9 @@ int AlAudioLibrary::Core::BASS_ChannelPlay(Handle h, int restart) {
         if (restart || s->playedOut()) requestRewind(*s);
         s->playing = true;
         updateHold(*s);
-        if (m_device) m_device->setIdle(false);
         reclaimProcessed(*s);
         startIfQueued(*s);
+        if (m_device) m_device->setIdle(false);  // after the source starts, as above
     }
     // Have anything missing decoded now, and let the feeder plan its sleep with this stream.
     wakeFeeder();

@@ -83,7 +83,9 @@ std::unique_ptr<PulseOutput> PulseOutput::open(std::chrono::milliseconds latency
     pa_proplist* props = pa_proplist_new();
     pa_proplist_sets(props, PA_PROP_APPLICATION_NAME, "Ombrelin");
     pa_proplist_sets(props, PA_PROP_APPLICATION_ICON_NAME, "ombrelin");
-    pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "music");
+    // No media role: the servers' stream restore would key the saved sink and volume on it and
+    // share them with every other music player, pinning the soundscape to a sink one of them
+    // was once moved to instead of following the default output.
     out->m_context =
         pa_context_new_with_proplist(pa_threaded_mainloop_get_api(out->m_loop), "Ombrelin", props);
     pa_proplist_free(props);
@@ -110,10 +112,12 @@ std::unique_ptr<PulseOutput> PulseOutput::open(std::chrono::milliseconds latency
             if (pa_operation* o = pa_context_get_sink_info_by_name(context, "@DEFAULT_SINK@",
                                                                    onSinkInfo, &sink)) {
                 waiter.until([&sink] { return sink.done; });
+                // A reply after the deadline must not reach `sink`, gone by then.
+                if (!sink.done) pa_operation_cancel(o);
                 pa_operation_unref(o);
             }
         }
-        const uint32_t rate = sink.rate >= 8000 && sink.rate <= 384000 ? sink.rate : kFallbackRate;
+        const uint32_t rate = sink.rate >= 8000 && sink.rate <= 192000 ? sink.rate : kFallbackRate;
 
         if (ready) {
             const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, rate, 2};
@@ -149,8 +153,13 @@ std::unique_ptr<PulseOutput> PulseOutput::open(std::chrono::milliseconds latency
                 }) &&
                 pa_stream_get_state(stream) == PA_STREAM_READY;
             if (ready) out->m_rate = format.rate;
+            // The going-idle cork waits for what is buffered to be heard: the server may grant
+            // more than was asked for, so the longer of the two.
             out->m_latency = us(latency);
             out->m_request = us(request);
+            if (const pa_buffer_attr* granted = ready ? pa_stream_get_buffer_attr(stream) : nullptr)
+                out->m_latency =
+                    std::max(out->m_latency, pa_bytes_to_usec(granted->tlength, &format));
         }
         pa_threaded_mainloop_get_api(out->m_loop)->time_free(deadline);
     }
@@ -255,12 +264,12 @@ void PulseOutput::onUnderflow(pa_stream* stream, void* data) {
     auto* self = static_cast<PulseOutput*>(data);
     if (self->m_corked || self->m_latency >= kMaxLatencyUs) return;
     self->m_latency = std::min(self->m_latency * 3 / 2, kMaxLatencyUs);
-    const pa_sample_spec& spec = *pa_stream_get_sample_spec(stream);
+    const pa_sample_spec& format = *pa_stream_get_sample_spec(stream);
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<uint32_t>(-1);
-    attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(self->m_latency, &spec));
+    attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(self->m_latency, &format));
     attr.prebuf = static_cast<uint32_t>(-1);
-    attr.minreq = static_cast<uint32_t>(pa_usec_to_bytes(self->m_request, &spec));
+    attr.minreq = static_cast<uint32_t>(pa_usec_to_bytes(self->m_request, &format));
     attr.fragsize = static_cast<uint32_t>(-1);
     if (pa_operation* o = pa_stream_set_buffer_attr(stream, &attr, nullptr, nullptr)) {
         pa_operation_unref(o);
