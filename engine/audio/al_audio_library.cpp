@@ -91,7 +91,10 @@ bool playsThroughOwnStream() {
 //   Not two periods: PulseAudio then sizes its own sink buffer to nothing and wakes every
 //   millisecond, at several times the server's CPU;
 // - mix at the sound server's rate, so nothing is resampled twice;
-// - float output needs no dither; the limiter stays (see Device::open);
+// - float output needs no dither;
+// - no word on the limiter: a setting here would override what each device asks for (OpenAL's
+//   limiter on its own output, none on the loopback that renders into the program's stream,
+//   which has a limiter of its own; see Device::open).
 // - OpenAL Soft pins its PulseAudio stream to the sink it opened on, so switching the desktop's
 //   output (to headphones, say) would leave the soundscape on the old device: allow-moves lifts
 //   that.
@@ -100,7 +103,6 @@ constexpr const char* kLibraryConfig =
     "period_size = 3072\n"
     "periods = 3\n"
     "dither = false\n"
-    "output-limiter = true\n"
     "[pulse]\n"
     "allow-moves = true\n"
     "fix-rate = true\n";
