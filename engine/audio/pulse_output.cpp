@@ -239,6 +239,7 @@ void PulseOutput::setCorked(bool corked) {
     }
     if (!m_corked) return;
     m_corked = false;
+    m_uncorkedAt = pa_rtclock_now();
     if (pa_operation* o = pa_stream_flush(m_stream, nullptr, nullptr)) pa_operation_unref(o);
     if (pa_operation* o = pa_stream_cork(m_stream, 0, nullptr, nullptr)) pa_operation_unref(o);
     fill();  // what was asked for while the render was not set yet; the flushed part follows
@@ -262,7 +263,11 @@ void PulseOutput::onCorkDue(pa_mainloop_api* api, pa_time_event* event, const st
 // in its own buffer.
 void PulseOutput::onUnderflow(pa_stream* stream, void* data) {
     auto* self = static_cast<PulseOutput*>(data);
-    if (self->m_corked || self->m_latency >= kMaxLatencyUs) return;
+    // The server reports one as a stream starts or comes back from a cork: not a starved loop.
+    if (self->m_corked || self->m_latency >= kMaxLatencyUs ||
+        pa_rtclock_now() < self->m_uncorkedAt + kSettleUs) {
+        return;
+    }
     self->m_latency = std::min(self->m_latency * 3 / 2, kMaxLatencyUs);
     const pa_sample_spec& format = *pa_stream_get_sample_spec(stream);
     pa_buffer_attr attr{};

@@ -58,13 +58,15 @@ private:
     static void onUnderflow(pa_stream* stream, void* self);
     static constexpr uint64_t kCorkMarginUs = 100000;
     static constexpr uint64_t kMaxLatencyUs = 1000000;
+    static constexpr uint64_t kSettleUs = 2000000;  // after an uncork, underflows are not counted
 
     pa_threaded_mainloop* m_loop = nullptr;
     pa_context* m_context = nullptr;
     pa_stream* m_stream = nullptr;
     uint32_t m_rate = 0;
-    uint64_t m_latency = 0;  // microseconds, grown after the stream ran dry
-    uint64_t m_request = 0;  // microseconds
+    uint64_t m_latency = 0;     // microseconds, grown after the stream ran dry
+    uint64_t m_request = 0;     // microseconds
+    uint64_t m_uncorkedAt = 0;  // pa_rtclock_now() of the last uncork
     bool m_corked = true;
     pa_time_event* m_corkDue = nullptr;  // going idle: corks once the buffer has played out
     Render m_render;
