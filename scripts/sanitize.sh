@@ -5,7 +5,8 @@
 #   tsan  build-tsan: the audio backends with ThreadSanitizer, and their tests
 #   fuzz  build-fuzz: the libFuzzer targets (clang-14), each run for FUZZ_SECONDS (default 60)
 #         from its seeds and kept regressions
-# Any finding fails the run. Usage: scripts/sanitize.sh [asan|tsan|fuzz]...  (default: all)
+# Any finding fails the run. Usage: scripts/sanitize.sh [asan|tsan|fuzz]...  (default: all);
+# ASAN_TESTS=REGEX runs only the matching tests in the asan stage.
 # A fuzzer's crash is left in build-fuzz/crashes/; kept as a regression it becomes part of the
 # ordinary fuzz.NAME test:  cp build-fuzz/crashes/NAME-crash-* tests/fuzz/regressions/NAME/
 set -euo pipefail
@@ -37,7 +38,22 @@ for s in "${stages[@]}"; do
         configure build-asan -DOMBRELIN_SANITIZE=address,undefined
         cmake --build build-asan
         # The source checks (format, layering) read files only; the sound pack is not built here.
-        ctest --test-dir build-asan --output-on-failure -j2 -LE endurance -E '^(format|layering)$'
+        # Every report goes to a file of its own, so that one from a program an end-to-end script
+        # started is shown too. A test that failed is run once more (the end-to-end waits are
+        # tight for a program this much slower), but any report at all fails the stage.
+        reports=$root/build-asan/sanitizer-reports
+        rm -rf "$reports" && mkdir -p "$reports"
+        status=0
+        ASAN_OPTIONS="$ASAN_OPTIONS:log_path=$reports/asan" \
+            UBSAN_OPTIONS="$UBSAN_OPTIONS:log_path=$reports/ubsan" \
+            ctest --test-dir build-asan --output-on-failure -j2 -LE endurance -R "${ASAN_TESTS:-.}" \
+            -E '^(format|layering)$' --repeat until-pass:2 || status=$?
+        if [ -n "$(ls -A "$reports")" ]; then
+            for f in "$reports"/*; do echo "--- $f"; head -n 100 "$f"; done
+            echo "sanitize: findings under AddressSanitizer or UndefinedBehaviorSanitizer"
+            exit 1
+        fi
+        [ $status -eq 0 ] || exit $status
         ;;
     tsan)
         stage "ThreadSanitizer, the audio backends"
