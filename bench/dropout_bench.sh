@@ -54,12 +54,7 @@ start_x || { echo "no Xvfb" >&2; exit 1; }
 mkdir -p "$work/prog"
 cp "$build/Ombrelin" "$work/prog/"
 ln -s "$pack/samp_povt" "$pack/samp_raz" "$work/prog/"
-all_layers_on "$work/prog/n_p_d.ini"
-"$work/prog/Ombrelin" >"$work/prog.log" 2>&1 &
-app_pid=$!
-track $app_pid
-wait_for 15 main_window >/dev/null || { echo "the window did not show" >&2; exit 1; }
-click_in_window "$(main_window)" 75 315  # "Дождя!"
+play_soundscape "$work/prog" "$work/prog.log" || exit 1
 sleep 3
 # The program left the system output level where its master slider was.
 pactl set-sink-mute test 0

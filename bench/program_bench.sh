@@ -77,12 +77,7 @@ echo "machine: $(nproc) cores, $(awk -F': ' '/model name/ {print $2; exit}' /pro
 echo "measuring each half for $seconds s"
 
 # --- Program half ---
-all_layers_on "$prog/n_p_d.ini"
-"$prog/Ombrelin" >"$work/prog.log" 2>&1 &
-app_pid=$!
-track $app_pid
-wait_for 15 main_window >/dev/null || { echo "the window did not show" >&2; exit 1; }
-click_in_window "$(main_window)" 75 315  # "Дождя!"
+play_soundscape "$prog" "$work/prog.log" || exit 1
 sleep 1
 server_before=$(cpu_ticks "$pa_pid")
 program_before=$(cpu_ticks "$app_pid")

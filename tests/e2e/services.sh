@@ -297,3 +297,12 @@ all_layers_off() {
 click_in_window() {  # click_in_window WINDOW X Y
     xdotool mousemove --window "$1" "$2" "$3" click 1
 }
+
+play_soundscape() {  # play_soundscape DIR LOG: DIR's program with every layer on and rain called in; sets app_pid
+    all_layers_on "$1/n_p_d.ini"
+    "$1/Ombrelin" >"$2" 2>&1 &
+    app_pid=$!
+    track $app_pid
+    wait_for 15 main_window >/dev/null || { echo "the window did not show" >&2; return 1; }
+    click_in_window "$(main_window)" 75 315  # "Дождя!"
+}
