@@ -46,6 +46,9 @@ bool SoundFileReader::openFile() {
     m_scratch.resize(kScratchFrames * static_cast<size_t>(m_channels));
     m_atEnd = false;
     m_framesSinceStart = 0;
+    m_claimedFrames = info.seekable && info.frames > 0 && info.frames < SF_COUNT_MAX
+                          ? static_cast<size_t>(info.frames)
+                          : 0;
     return true;
 }
 
@@ -63,6 +66,16 @@ bool SoundFileReader::rewind() {
     if (openFile()) return true;
     m_atEnd = true;
     return false;
+}
+
+bool SoundFileReader::seek(size_t frame) {
+    if (frame == 0) return rewind();
+    m_atEnd = true;
+    if (!m_file || frame >= m_claimedFrames) return false;
+    if (sf_seek(m_file, static_cast<sf_count_t>(frame), SEEK_SET) < 0) return false;
+    m_atEnd = false;
+    m_framesSinceStart = frame;
+    return true;
 }
 
 size_t SoundFileReader::read(float* out, size_t frames, bool loop) {

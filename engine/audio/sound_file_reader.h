@@ -11,7 +11,10 @@
 // recordings use, and nothing is ever sized from a header beyond these limits:
 // - 1 to 8 channels (7.1 is the most any real recording carries);
 // - 8000 to 192000 Hz (telephone speech to studio masters);
-// - the length in the header is not used at all: decoding stops where the data does.
+// - the length in the header never decides what is decoded: decoding stops where the data does.
+//   It only tells how long a one-shot lasts while it is not decoded at all (at volume 0, see
+//   al_audio_library.h); a header that lies makes such an unheard stream end early or late,
+//   and once heard again it plays what the data holds.
 // A file outside them does not open, so its layer stays silent. Samples come out finite and
 // within +-4.0 (about +12 dBFS; real recordings stay within +-1.0, a float file a little past
 // it): not-a-number and infinity read as 0, anything louder is clipped to the bound, so a
@@ -55,6 +58,11 @@ public:
 
     // Back to the first frame. False when the file can no longer be read.
     bool rewind();
+    // To `frame` frames from the start; past the data, or when the decoder cannot seek, the
+    // reader is at its end. False then.
+    bool seek(size_t frame);
+    // The length the header claims, in frames; 0 when it claims none or the file cannot seek.
+    size_t claimedFrames() const { return m_claimedFrames; }
 
 private:
     SoundFileReader() = default;
@@ -68,6 +76,7 @@ private:
     int m_right = 0;  // source channel played on the right; the left is always channel 0
     bool m_atEnd = false;
     size_t m_framesSinceStart = 0;  // guards a loop over a file that yields nothing
+    size_t m_claimedFrames = 0;
     std::vector<float> m_scratch;
 };
 

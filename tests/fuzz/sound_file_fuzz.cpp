@@ -1,8 +1,8 @@
 // Opens whatever bytes it is given as a recording and plays it the way a stream does: looped in
-// reads of awkward sizes, then rewound and read once to the end. Whatever the header claims, the
-// reader must keep to its limits: a sample rate within range, every sample a finite number within
-// the bound, a short read only at the end, and no spinning or unbounded memory (libFuzzer's
-// -timeout and -rss_limit_mb catch those).
+// reads of awkward sizes, then rewound and read once to the end, then joined in the middle.
+// Whatever the header claims, the reader must keep to its limits: a sample rate within range, every
+// sample a finite number within the bound, a short read only at the end, and no spinning or
+// unbounded memory (libFuzzer's -timeout and -rss_limit_mb catch those).
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -86,6 +86,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             FUZZ_CHECK(reader->read(buffer.data(), frames, false) == 0);
             break;
         }
+    }
+
+    // Joined in the middle, as a one-shot heard again after a silence is: a seek the header's
+    // length allows either lands and reads within the limits, or leaves the reader at its end.
+    const size_t claimed = reader->claimedFrames();
+    if (claimed > 0) {
+        const bool landed = reader->seek(claimed / 2);
+        FUZZ_CHECK(landed != reader->atEnd());
+        buffer.assign(2 * 4099, NAN);
+        const size_t got = reader->read(buffer.data(), 4099, false);
+        FUZZ_CHECK(landed || got == 0);
+        checkSamples(buffer, got);
     }
     return 0;
 }
