@@ -308,10 +308,18 @@ struct AlAudioLibrary::Stream {
     bool playing = false;        // between Play and Stop
     bool decoderDone = false;    // a one-shot's last block is queued
     bool finished = false;       // a one-shot has played out
-    bool rewindPending = false;  // the next decode starts from the first frame
+    bool rewindPending = false;  // the next decode starts from frame `startFrame`
+    size_t startFrame = 0;
     bool freed = false;
-    bool held = false;  // a loop at volume 0: its source is paused, so nothing is mixed or decoded
-    uint64_t generation = 0;  // bumped whenever blocks decoded earlier no longer fit the queue
+    // At volume 0 the source is paused, so nothing is mixed or decoded. A loop waits where it
+    // was; a one-shot keeps its time: heldFrom is where it was when held, heldAt the clock then,
+    // and once it is heard again it carries on from where it would be by now.
+    bool held = false;
+    size_t heldFrom = 0;
+    double heldAt = 0.0;
+    size_t claimedFrames = 0;  // a one-shot's length; 0: unknown, so it is never held
+    size_t queuedEnd = 0;      // frames from the start to the end of what has been queued
+    uint64_t generation = 0;   // bumped whenever blocks decoded earlier no longer fit the queue
     ALuint source = 0;
     std::array<ALuint, kBufferCount> buffers{};
     std::vector<ALuint> freeBuffers;                  // buffers not in the source's queue
@@ -333,22 +341,33 @@ struct AlAudioLibrary::Job {
     std::shared_ptr<Stream> stream;
     uint64_t generation = 0;
     size_t wanted = 0;
-    bool rewind = false;
+    bool rewind = false;  // start from frame `startFrame`
+    size_t startFrame = 0;
     size_t decoded = 0;
     std::array<size_t, kBufferCount> frames{};
     bool reachedEnd = false;
 
     void decode() {
         Stream& s = *stream;
-        if (rewind) s.reader->rewind();
+        if (rewind) s.reader->seek(startFrame);
         decoded = 0;
-        reachedEnd = false;
+        reachedEnd = s.reader->atEnd();
         for (size_t i = 0; i < wanted && !reachedEnd; ++i) {
             std::vector<float>& block = s.blocks[i];
             block.resize(2 * s.framesPerBuffer);
             frames[i] = s.reader->read(block.data(), s.framesPerBuffer, s.loop);
             if (frames[i] > 0) decoded = i + 1;
             reachedEnd = s.reader->atEnd();
+        }
+        // Joining a recording in the middle: a short fade-in, so it does not start with a click.
+        if (rewind && startFrame > 0 && decoded > 0) {
+            const size_t fade = std::min(frames[0], static_cast<size_t>(s.sampleRate) / 100);
+            float* f = s.blocks[0].data();
+            for (size_t i = 0; i < fade; ++i) {
+                const float g = static_cast<float>(i) / static_cast<float>(fade);
+                f[2 * i] *= g;
+                f[2 * i + 1] *= g;
+            }
         }
     }
 };
@@ -422,6 +441,7 @@ Handle AlAudioLibrary::Core::BASS_StreamCreateFile(const std::string& path, uint
     if (!stream->reader) return 0;
     stream->loop = (flags & kSampleLoop) != 0;
     stream->sampleRate = stream->reader->sampleRate();
+    if (!stream->loop) stream->claimedFrames = stream->reader->claimedFrames();
     stream->framesPerBuffer = std::clamp(static_cast<size_t>(stream->sampleRate) / 2,
                                          kMinFramesPerBuffer, kMaxFramesPerBuffer);
 
@@ -449,6 +469,7 @@ int AlAudioLibrary::Core::BASS_ChannelSetAttribute(Handle h, uint32_t attrib, fl
     if (!s || attrib != kAttribVolume) return 0;
     s->gain = value >= 0.0f ? std::min(value, 1.0f) : 0.0f;  // NaN reads as silence
     alSourcef(s->source, AL_GAIN, s->gain);
+    expireHeld(*s);
     if (!updateHold(*s)) return 1;
     if (!s->held) {
         // The source first, then the output: coming back from idle renders at once what the
@@ -466,6 +487,7 @@ int AlAudioLibrary::Core::BASS_ChannelPlay(Handle h, int restart) {
         std::lock_guard<std::mutex> lock(m_mutex);
         Stream* s = find(h);
         if (!s) return 0;
+        expireHeld(*s);
         if (restart || s->playedOut()) requestRewind(*s);
         s->playing = true;
         updateHold(*s);
@@ -483,10 +505,7 @@ int AlAudioLibrary::Core::BASS_ChannelStop(Handle h) {
     std::lock_guard<std::mutex> lock(m_mutex);
     Stream* s = find(h);
     if (!s) return 0;
-    s->playing = false;
-    s->held = false;
-    // Paused, not stopped: the queue stays as it is, so a later Play resumes seamlessly.
-    if (sourceInt(s->source, AL_SOURCE_STATE) == AL_PLAYING) alSourcePause(s->source);
+    stopStream(*s);
     return 1;
 }
 
@@ -506,6 +525,7 @@ uint32_t AlAudioLibrary::Core::BASS_ChannelIsActive(Handle h) {
     std::lock_guard<std::mutex> lock(m_mutex);
     Stream* s = find(h);
     if (!s || !s->playing) return 0;
+    expireHeld(*s);
     if (s->playedOut()) {
         s->finished = true;
         return 0;
@@ -518,12 +538,7 @@ int AlAudioLibrary::Core::BASS_Stop() {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_device) return 0;
     m_device->makeCurrent();
-    for (auto& entry : m_streams) {
-        Stream& s = *entry.second;
-        s.playing = false;
-        s.held = false;
-        if (sourceInt(s.source, AL_SOURCE_STATE) == AL_PLAYING) alSourcePause(s.source);
-    }
+    for (auto& entry : m_streams) stopStream(*entry.second);
     return 1;
 }
 
@@ -567,6 +582,7 @@ void AlAudioLibrary::Core::render(float* out, int frames) {
     }
     m_device->makeCurrent();
     m_device->renderSamples(m_device->device, out, frames);
+    m_renderedFrames += static_cast<uint64_t>(std::max(frames, 0));
 }
 
 std::vector<float> AlAudioLibrary::renderFrames(int frames) {
@@ -638,6 +654,7 @@ std::chrono::milliseconds AlAudioLibrary::Core::service() {
             job.generation = s.generation;
             job.wanted = s.freeBuffers.size();
             job.rewind = s.rewindPending;
+            job.startFrame = s.startFrame;
             s.rewindPending = false;
             m_jobs.push_back(std::move(job));
         }
@@ -690,17 +707,88 @@ std::chrono::milliseconds AlAudioLibrary::Core::nextRound() {
     return sleep == kSleepUntilWoken ? sleep : std::min(sleep, milliseconds(kLongestAudibleSleep));
 }
 
-// Pauses a loop whose volume is 0 and resumes it when it is heard again: a silent layer costs no
-// mixing and no decoding, and it carries on seamlessly from where it was. One-shots keep playing
-// unheard, so that they still end in their time. Returns true when the hold changed.
+// Pauses a stream whose volume is 0 and resumes it when it is heard again: a silent layer costs
+// no mixing and no decoding. A loop carries on seamlessly from where it was. A one-shot keeps its
+// time (a song under the rain must still end when it would have): it reads as active until its
+// length has passed, and heard again it joins the recording where it would be by now. A
+// one-shot whose length the file does not tell keeps playing unheard instead. Returns true when
+// the hold changed. Lock held, as in every function below.
 bool AlAudioLibrary::Core::updateHold(Stream& s) {
-    const bool hold = s.loop && s.playing && s.gain <= 0.0f;
+    const bool hold =
+        s.playing && s.gain <= 0.0f && (s.loop || (s.claimedFrames > 0 && !s.playedOut()));
     if (hold == s.held) return false;
-    s.held = hold;
-    if (hold && s.source && sourceInt(s.source, AL_SOURCE_STATE) == AL_PLAYING) {
-        alSourcePause(s.source);
+    if (hold) {
+        if (!s.loop) {
+            s.heldFrom = position(s);
+            s.heldAt = clock();
+        }
+        if (s.source && sourceInt(s.source, AL_SOURCE_STATE) == AL_PLAYING) {
+            alSourcePause(s.source);
+        }
+    } else if (!s.loop) {
+        catchUp(s);
     }
+    s.held = hold;
     return true;
+}
+
+// Seconds on the clock the output plays by: the frames rendered so far in loopback, the real
+// time otherwise.
+double AlAudioLibrary::Core::clock() const {
+    if (m_output == Output::kLoopback) {
+        return static_cast<double>(m_renderedFrames) / static_cast<double>(m_frequency);
+    }
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// How far into its recording a one-shot is heard (or would be, when it is not held): the end of
+// what was queued less what of the queue is still to play.
+size_t AlAudioLibrary::Core::position(Stream& s) {
+    if (s.rewindPending) return s.startFrame;
+    if (!s.source) return s.queuedEnd;
+    size_t queued = 0;
+    for (size_t i = 0; i < kBufferCount; ++i) {
+        if (std::find(s.freeBuffers.begin(), s.freeBuffers.end(), s.buffers[i]) ==
+            s.freeBuffers.end()) {
+            queued += s.bufferFrames[i];
+        }
+    }
+    // A source that ran dry has played its whole queue (and reads offset 0).
+    const size_t played =
+        sourceInt(s.source, AL_SOURCE_STATE) == AL_STOPPED
+            ? queued
+            : static_cast<size_t>(std::max(sourceInt(s.source, AL_SAMPLE_OFFSET), 0));
+    const size_t unplayed = queued > played ? queued - played : 0;
+    return s.queuedEnd > unplayed ? s.queuedEnd - unplayed : 0;
+}
+
+size_t AlAudioLibrary::Core::heldPosition(const Stream& s) const {
+    const double elapsed = std::max(clock() - s.heldAt, 0.0);
+    return s.heldFrom + static_cast<size_t>(std::llround(elapsed * s.sampleRate));
+}
+
+// A held one-shot whose time has passed has played out, unheard.
+void AlAudioLibrary::Core::expireHeld(Stream& s) {
+    if (s.held && !s.loop && !s.finished && heldPosition(s) >= s.claimedFrames) s.finished = true;
+}
+
+// A held one-shot heard again, or stopped: its next decode starts where it would be by now.
+void AlAudioLibrary::Core::catchUp(Stream& s) {
+    expireHeld(s);
+    if (s.finished) return;
+    const size_t at = heldPosition(s);
+    if (at == s.heldFrom) return;  // no time has passed: the paused queue is still right
+    restartAt(s, at);
+}
+
+// Stop pauses: the queue stays as it is, so a later Play resumes seamlessly (a held one-shot,
+// from where its time had got to).
+void AlAudioLibrary::Core::stopStream(Stream& s) {
+    if (s.held && !s.loop) catchUp(s);
+    s.playing = false;
+    s.held = false;
+    if (s.source && sourceInt(s.source, AL_SOURCE_STATE) == AL_PLAYING) alSourcePause(s.source);
 }
 
 // True when the output is usable. When the sound server has gone, tries to open the output
@@ -748,11 +836,21 @@ void AlAudioLibrary::Core::reclaimProcessed(Stream& s) {
 // has taken played buffers out of the queue before queueing new ones: a stopped source would
 // play its whole queue again, and counts everything in it as played, new buffers too.
 void AlAudioLibrary::Core::startIfQueued(Stream& s) {
-    if (!s.source || s.held || sourceInt(s.source, AL_SOURCE_STATE) == AL_PLAYING) return;
+    if (!s.source || s.held || s.finished || sourceInt(s.source, AL_SOURCE_STATE) == AL_PLAYING)
+        return;
     if (sourceInt(s.source, AL_BUFFERS_QUEUED) > 0) alSourcePlay(s.source);
 }
 
 void AlAudioLibrary::Core::requestRewind(Stream& s) {
+    restartAt(s, 0);
+    if (s.held) {  // a held one-shot's time starts again too
+        s.heldFrom = 0;
+        s.heldAt = clock();
+    }
+}
+
+// Drops what is queued; the next decode starts at `frame`.
+void AlAudioLibrary::Core::restartAt(Stream& s, size_t frame) {
     if (s.source) {
         alSourceStop(s.source);
         alSourcei(s.source, AL_BUFFER, 0);
@@ -761,6 +859,8 @@ void AlAudioLibrary::Core::requestRewind(Stream& s) {
     s.decoderDone = false;
     s.finished = false;
     s.rewindPending = true;
+    s.startFrame = frame;
+    s.queuedEnd = frame;
     s.generation++;
 }
 
@@ -812,6 +912,7 @@ void AlAudioLibrary::Core::queueDecoded(Stream& s, const Job& job) {
         s.bufferFrames[static_cast<size_t>(std::find(s.buffers.begin(), s.buffers.end(), buffer) -
                                            s.buffers.begin())] = job.frames[i];
         alSourceQueueBuffers(s.source, 1, &buffer);
+        s.queuedEnd += job.frames[i];
     }
     if (job.reachedEnd) s.decoderDone = true;
     if (s.playing) startIfQueued(s);

@@ -103,7 +103,14 @@ private:
     std::chrono::milliseconds service();
     std::chrono::milliseconds nextRound();
     static bool sounds(Stream& s);
-    static bool updateHold(Stream& s);
+    bool updateHold(Stream& s);
+    double clock() const;
+    size_t position(Stream& s);
+    size_t heldPosition(const Stream& s) const;
+    void expireHeld(Stream& s);
+    void catchUp(Stream& s);
+    void stopStream(Stream& s);
+    void restartAt(Stream& s, size_t frame);
     bool restoreLostDevice();
     void reclaimProcessed(Stream& s);
     void startIfQueued(Stream& s);
@@ -116,6 +123,7 @@ private:
 
     const Output m_output;
     uint32_t m_frequency = 44100;
+    uint64_t m_renderedFrames = 0;  // loopback: the clock held one-shots keep their time by
 
     std::mutex m_mutex;  // guards everything below but the feeder-only part
     std::unique_ptr<Device> m_device;

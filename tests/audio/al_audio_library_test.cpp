@@ -349,6 +349,52 @@ TEST_F(LoopbackTest, SilentLoopWaitsWhereItWasAndSilentOneShotStillEnds) {
     EXPECT_EQ(lib.BASS_ChannelIsActive(h), 0u) << "a silent one-shot ends in its time";
 }
 
+// A one-shot at volume 0 is held too, and keeps its time: heard again, it joins the recording
+// where it would be by now (after a fade-in of 10 ms), and once its length has passed it reads as
+// ended and stays silent. A stop freezes its time, as it does for any stream.
+TEST_F(LoopbackTest, SilentOneShotJoinsWhereItWouldBe) {
+    constexpr int kFrames = 40000;
+    constexpr size_t kFade = kRate / 100;
+    const std::string once =
+        writeRecording(dir, "once", {SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, kRate, kFrames}, 5);
+    const std::vector<float> rec = decodeWhole(once).samples;
+    struct Case {
+        const char* name;
+        int silentFor;   // frames rendered at volume 0 before it is heard again
+        int stoppedFor;  // then frames rendered while stopped (0: not stopped)
+        int heardFrom;   // the frame it must be heard from; -1: it has ended
+    };
+    for (const Case& c : {Case{"raised midway", 15000, 0, 15000},
+                          Case{"stopped, then played at full volume", 15000, 6000, 15000},
+                          Case{"raised after its end", kFrames + 2048, 0, -1}}) {
+        SCOPED_TRACE(c.name);
+        const Handle h = lib.BASS_StreamCreateFile(once, 0);
+        ASSERT_NE(lib.BASS_ChannelSetAttribute(h, kAttribVolume, 0.0f), 0);
+        ASSERT_NE(lib.BASS_ChannelPlay(h, 0), 0);
+        EXPECT_TRUE(silent(lib.renderFrames(c.silentFor), 0, 2 * size_t(c.silentFor)));
+        if (c.stoppedFor > 0) {
+            ASSERT_NE(lib.BASS_ChannelStop(h), 0);
+            lib.renderFrames(c.stoppedFor);
+        }
+        ASSERT_NE(lib.BASS_ChannelSetAttribute(h, kAttribVolume, 1.0f), 0);
+        if (c.stoppedFor > 0) ASSERT_NE(lib.BASS_ChannelPlay(h, 0), 0);
+        const std::vector<float> out = lib.renderFrames(8192);
+        if (c.heardFrom < 0) {
+            EXPECT_EQ(lib.BASS_ChannelIsActive(h), 0u);
+            EXPECT_TRUE(silent(out, 0, out.size()));
+        } else {
+            EXPECT_NE(lib.BASS_ChannelIsActive(h), 0u);
+            EXPECT_EQ(firstMismatch(out, 2 * kFade, out.size(),
+                                    [&](size_t i) { return rec[2 * size_t(c.heardFrom) + i]; }),
+                      "");
+            // It still ends in its time.
+            lib.renderFrames(kFrames - c.heardFrom - 8192 + 4096);
+            EXPECT_EQ(lib.BASS_ChannelIsActive(h), 0u);
+        }
+        lib.BASS_StreamFree(h);
+    }
+}
+
 TEST_F(LoopbackTest, StopAllAndFreeAllEndEveryStream) {
     const std::string path = loopFile();
     const Handle a = lib.BASS_StreamCreateFile(path, kSampleLoop);
