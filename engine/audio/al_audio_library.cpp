@@ -41,8 +41,11 @@ constexpr auto kSleepUntilWoken = std::chrono::milliseconds::max();
 // How long a close waits for the feeder to stop, and then for the device to close. Either can be
 // stuck inside a call into a sound server that hangs without going away (stopped, or its
 // machine unreachable); the close must still end, so past this the thread is left behind for
-// the process's exit to reclaim.
+// the process's exit to reclaim. A feeder trying to open the output again meanwhile gives up on
+// such a server within PulseOutput's deadline, so the wait for it is longer than that: it ends
+// cleanly rather than being left to run on into the process's exit.
 constexpr auto kCloseDeadline = std::chrono::seconds(2);
+constexpr auto kFeederStopDeadline = PulseOutput::kAnswerDeadline + std::chrono::seconds(1);
 
 void reportServerHangs() {
     std::fprintf(stderr, "ombrelin: the sound server does not answer; closing without it\n");
@@ -75,14 +78,38 @@ constexpr auto kOutputLatency = std::chrono::milliseconds(210);
 constexpr auto kOutputRequest = std::chrono::milliseconds(75);
 
 // Whoever names another driver for OpenAL in ALSOFT_DRIVERS (a test's silent device, a user's
-// ALSA or JACK) gets it, through the library's own output.
+// ALSA or JACK) gets it, through the library's own output. OMBRELIN_AUDIO_OUTPUT=openal asks for
+// the library's own output on a PulseAudio server too: its own PulseAudio backend, which is
+// otherwise used only where the program's stream cannot be opened (the tests run the sound
+// server's faults through both outputs). Decided once, at the first device, as OpenAL reads its
+// drivers once per process.
 bool playsThroughOwnStream() {
+    static const bool own = [] {
+        const char* output = std::getenv("OMBRELIN_AUDIO_OUTPUT");
+        if (output && std::strcmp(output, "openal") == 0) return false;
+        const char* drivers = std::getenv("ALSOFT_DRIVERS");
+        return !drivers || !*drivers || std::strncmp(drivers, "pulse", 5) == 0;
+    }();
+    return own;
+}
+
+// Set once OpenAL has been called: it has read its drivers by then.
+std::atomic<bool> g_openAlInUse{false};
+
+// OpenAL sets up its drivers at its first use, a loopback device's too, and its PulseAudio
+// backend then connects to the server and waits for an answer without a deadline. When that
+// server is found hanging before OpenAL's first use, the backend is left out for the process:
+// the program's own stream is what plays on that server; OpenAL's other drivers stay for a
+// machine without it.
+void leaveOutOpenAlsPulseBackend() {
+    if (g_openAlInUse) return;
     const char* drivers = std::getenv("ALSOFT_DRIVERS");
-    return !drivers || !*drivers || std::strncmp(drivers, "pulse", 5) == 0;
+    const std::string without = std::string("-pulse,") + (drivers ? drivers : "");
+    setenv("ALSOFT_DRIVERS", without.c_str(), 1);
 }
 
 // The audio library's settings for its own output, used when the program's stream cannot be
-// opened (no PulseAudio server) or another driver is asked for. They are read from the extra
+// opened (no PulseAudio server) or another output is asked for. They are read from the extra
 // configuration file named by ALSOFT_CONF (a user who set that variable keeps it for themselves):
 // - a soundscape needs no low latency, so the library mixes in large periods: each one is a
 //   wake-up of its mixer and of its sound-server thread. Three periods of 3072 frames keep about
@@ -173,8 +200,16 @@ struct AlAudioLibrary::Device {
     bool paused = false;
     std::unique_ptr<PulseOutput> stream;   // the sound server's stream the mix is rendered into
     std::unique_ptr<PeakLimiter> limiter;  // on that stream, used on its loop thread only
+    bool standIn = false;  // plays nothing until the sound server answers; reads as lost
 
-    static std::unique_ptr<Device> open(Output output, uint32_t frequency) {
+    // nullptr when there is no output. A sound server that is there but does not answer is not
+    // called into again through OpenAL's own PulseAudio backend, which would wait for it without
+    // a deadline, holding the caller (the UI at start, the feeder at a reopen). Instead, given
+    // `standInWhileUnanswered`, a stand-in is opened: a device that renders nothing and reads as
+    // lost, so the feeder opens the real output once the server answers again and moves every
+    // stream over to it, as after a lost server; otherwise nullptr.
+    static std::unique_ptr<Device> open(Output output, uint32_t frequency,
+                                        bool standInWhileUnanswered) {
         auto d = std::make_unique<Device>();
         // The real output keeps the mix from clipping into a click at the rare moment when
         // several loud layers meet (a thunder strike over songs and insects): through its own
@@ -183,15 +218,24 @@ struct AlAudioLibrary::Device {
         // that what they read back is exactly what the sources carried.
         if (output == Output::kDevice) {
             writeLibraryConfig();
-            if (playsThroughOwnStream())
-                d->stream = PulseOutput::open(kOutputLatency, kOutputRequest);
+            if (playsThroughOwnStream()) {
+                bool unanswered = false;
+                d->stream = PulseOutput::open(kOutputLatency, kOutputRequest, unanswered);
+                if (unanswered) {
+                    if (!standInWhileUnanswered) return nullptr;
+                    leaveOutOpenAlsPulseBackend();
+                    d->standIn = true;
+                }
+            }
         }
-        const bool libraryLimiter = output == Output::kDevice && !d->stream;
+        g_openAlInUse = true;
+        const bool libraryLimiter = output == Output::kDevice && !d->stream && !d->standIn;
         std::vector<ALCint> attribs = {ALC_OUTPUT_LIMITER_SOFT,
                                        libraryLimiter ? ALC_TRUE : ALC_FALSE};
-        if (output == Output::kLoopback || d->stream) {
+        if (output == Output::kLoopback || d->stream || d->standIn) {
             // Rendered on demand: by the test at the rate it asked for, or into the sound
-            // server's stream at the sink's own rate, so nothing is resampled twice.
+            // server's stream at the sink's own rate, so nothing is resampled twice. A stand-in
+            // is never rendered.
             const uint32_t rate = d->stream ? d->stream->rate() : frequency;
             auto openLoopback = reinterpret_cast<LPALCLOOPBACKOPENDEVICESOFT>(
                 alcGetProcAddress(nullptr, "alcLoopbackOpenDeviceSOFT"));
@@ -231,6 +275,8 @@ struct AlAudioLibrary::Device {
             });
             d->paused = true;  // the stream starts corked
             d->canDetectLoss = true;
+        } else if (d->standIn) {
+            d->canDetectLoss = true;
         } else {
             d->canDetectLoss = alcIsExtensionPresent(d->device, "ALC_EXT_disconnect") == ALC_TRUE;
         }
@@ -269,6 +315,7 @@ struct AlAudioLibrary::Device {
     }
 
     bool connected() {
+        if (standIn) return false;
         if (stream) return stream->connected();
         ALCint value = ALC_TRUE;
         alcGetIntegerv(device, ALC_CONNECTED, 1, &value);
@@ -409,7 +456,7 @@ int AlAudioLibrary::Core::BASS_Init(uint32_t freq) {
         if (m_device) return 1;  // already open: keep it
     }
     const uint32_t frequency = freq ? freq : 44100;
-    std::unique_ptr<Device> device = Device::open(m_output, frequency);
+    std::unique_ptr<Device> device = Device::open(m_output, frequency, true);
     // Streams are queued as stereo float; without that format there is nothing to play with.
     if (device) device->makeCurrent();
     if (!device || alIsExtensionPresent("AL_EXT_FLOAT32") != AL_TRUE) {
@@ -550,7 +597,7 @@ int AlAudioLibrary::Core::BASS_Free() {
         m_quit = true;
         m_wake.notify_all();
         const bool stopped =
-            m_wake.wait_for(wake, kCloseDeadline, [this] { return m_feederStopped; });
+            m_wake.wait_for(wake, kFeederStopDeadline, [this] { return m_feederStopped; });
         wake.unlock();
         if (!stopped) {
             abandonFeeder();
@@ -791,9 +838,10 @@ void AlAudioLibrary::Core::stopStream(Stream& s) {
     if (s.source && sourceInt(s.source, AL_SOURCE_STATE) == AL_PLAYING) alSourcePause(s.source);
 }
 
-// True when the output is usable. When the sound server has gone, tries to open the output
-// again about once a second and moves every live stream over to it: each keeps its handle,
-// volume, play state and its decoder's place (what was queued on the lost device is skipped).
+// True when the output is usable. When the sound server has gone (or has not answered yet, and a
+// stand-in holds the output's place), tries to open the output again about once a second and
+// moves every live stream over to it: each keeps its handle, volume, play state and its
+// decoder's place (what was queued on the lost device is skipped).
 bool AlAudioLibrary::Core::restoreLostDevice() {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -804,7 +852,7 @@ bool AlAudioLibrary::Core::restoreLostDevice() {
     if (now < m_nextReopen) return false;
     m_nextReopen = now + kReopenPeriod;
     // Opening can block on a sound server; the UI must not wait for it.
-    std::unique_ptr<Device> fresh = Device::open(m_output, m_frequency);
+    std::unique_ptr<Device> fresh = Device::open(m_output, m_frequency, false);
     if (!fresh) return false;
 
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -19,7 +19,9 @@
 //
 // While the sound server is gone every stream stays live: loops and unfinished one-shots read
 // as active and carry on from about where they were once it is back; a one-shot whose last
-// block had already been decoded reads as ended, even if the loss cut its last second short.
+// block had already been decoded reads as ended, even if the loss cut its last second short. A
+// server that is there but does not answer at BASS_Init counts as gone from the start: the init
+// succeeds within a few seconds and the streams are heard once the server answers.
 #pragma once
 
 #include <chrono>

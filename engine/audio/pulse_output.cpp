@@ -15,7 +15,8 @@ namespace {
 
 // How long opening waits for the server: a loaded desktop's server answers well within it, a
 // hung one must not hold the caller (the UI at start, the feeder when the server comes back).
-constexpr pa_usec_t kAnswerDeadlineUs = 2 * PA_USEC_PER_SEC;
+constexpr pa_usec_t kAnswerDeadlineUs =
+    static_cast<pa_usec_t>(PulseOutput::kAnswerDeadline.count()) * PA_USEC_PER_MSEC;
 // The rate asked for when the sink's own cannot be read.
 constexpr uint32_t kFallbackRate = 48000;
 
@@ -76,7 +77,9 @@ void onSinkInfo(pa_context*, const pa_sink_info* info, int eol, void* data) {
 }  // namespace
 
 std::unique_ptr<PulseOutput> PulseOutput::open(std::chrono::milliseconds latency,
-                                               std::chrono::milliseconds request) {
+                                               std::chrono::milliseconds request,
+                                               bool& unanswered) {
+    unanswered = false;
     std::unique_ptr<PulseOutput> out(new PulseOutput);
     out->m_loop = pa_threaded_mainloop_new();
     if (!out->m_loop) return nullptr;
@@ -162,6 +165,9 @@ std::unique_ptr<PulseOutput> PulseOutput::open(std::chrono::milliseconds latency
                     std::max(out->m_latency, pa_bytes_to_usec(granted->tlength, &format));
         }
         pa_threaded_mainloop_get_api(out->m_loop)->time_free(deadline);
+        // A server that is not there fails the connect at once; only one that was reached and
+        // then kept silent lets the deadline pass.
+        unanswered = !ready && waiter.late;
     }
     if (!ready) return nullptr;
     return out;

@@ -30,12 +30,18 @@ public:
     // Writes `frames` stereo float frames (2 * frames floats) of the mix into out.
     using Render = std::function<void(float* out, size_t frames)>;
 
+    // How long open() waits for the server at most.
+    static constexpr std::chrono::milliseconds kAnswerDeadline{2000};
+
     // Connects to the default server without spawning one, and opens a corked stream on the
     // default sink at its rate. `latency` is the most audio the stream may hold ahead of what is
     // heard; the server asks for `request` at a time. nullptr when there is no server, or it
-    // does not answer within a couple of seconds.
+    // does not answer within kAnswerDeadline. `unanswered` tells the two apart: true when a
+    // server was there (or at least its socket) but hung, so that nothing else calls into it
+    // now (OpenAL's own connect would wait for it without a deadline); false when nothing
+    // listened or the server answered with a refusal.
     static std::unique_ptr<PulseOutput> open(std::chrono::milliseconds latency,
-                                             std::chrono::milliseconds request);
+                                             std::chrono::milliseconds request, bool& unanswered);
     // Stops the loop thread, so no render runs after this; never waits for the server.
     ~PulseOutput();
     PulseOutput(const PulseOutput&) = delete;

@@ -9,7 +9,9 @@
 #include <signal.h>
 #include <sndfile.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -654,6 +656,43 @@ TEST_F(ChildProcessTest, InitFailsCleanlyWithoutAnyOutput) {
     EXPECT_CHILD_SUCCEEDS(initWithoutAnyOutput);
 }
 
+// Where no PulseAudio server is there at all, nothing listening on its socket or no socket, the
+// library's own output plays instead (here its silent driver, after its PulseAudio backend).
+int fallsBackWithoutASoundServer(bool staleSocket) {
+    TempDir dir;
+    const std::string conf = dir.file("client.conf");
+    writeBytes(conf, "autospawn = no\n");
+    const std::string socketPath = dir.file("native");
+    if (staleSocket) {  // left by a server that is gone: a connect is refused
+        const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
+        if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            return fail("stale socket");
+        }
+        close(fd);
+    }
+    const std::string wav =
+        writeRecording(dir, "w", {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, kRate, 30000});
+    setenv("ALSOFT_DRIVERS", "pulse,null", 1);
+    setenv("PULSE_SERVER", ("unix:" + socketPath).c_str(), 1);
+    setenv("PULSE_CLIENTCONFIG", conf.c_str(), 1);
+    AlAudioLibrary lib;
+    if (lib.BASS_Init(-1, kRate, 0, nullptr) == 0) return fail("init on the fallback");
+    const Handle h = lib.BASS_StreamCreateFile(wav, kSampleLoop);
+    if (h == 0 || lib.BASS_ChannelPlay(h, 0) == 0) return fail("a stream plays");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    if (lib.BASS_ChannelIsActive(h) == 0) return fail("active");
+    if (lib.BASS_Free() == 0) return fail("free");
+    return 0;
+}
+
+TEST_F(ChildProcessTest, WithoutASoundServerTheLibrarysOwnOutputPlays) {
+    EXPECT_CHILD_SUCCEEDS([] { return fallsBackWithoutASoundServer(false); });
+    EXPECT_CHILD_SUCCEEDS([] { return fallsBackWithoutASoundServer(true); });
+}
+
 // The library's configuration file is the user's alone. In the runtime folder a symlink planted
 // under its name is replaced, never written through; without a runtime folder the file goes to a
 // fresh folder only the user can enter, not to a name in /tmp anyone can take first, and that
@@ -760,7 +799,9 @@ TEST_F(ChildProcessTest, RealTimeLoopKeepsPlayingAndOneShotEnds) {
 }
 
 // A child's own sound server, not yet started, that the audio layer is pointed at, and a looping
-// recording to play on it.
+// recording to play on it. The mix reaches the server through the program's own stream, or with
+// `openal` through OpenAL's own output (its PulseAudio backend, what a machine gets where the
+// stream cannot be opened).
 struct ServedLoop {
     static std::string runtimeIn(const TempDir& dir) {
         const std::string runtime = dir.file("run");
@@ -768,21 +809,52 @@ struct ServedLoop {
         fs::permissions(runtime, fs::perms::owner_all);
         return runtime;
     }
-    ServedLoop() {
+    explicit ServedLoop(bool throughOpenAl = false) : openal(throughOpenAl) {
         setenv("ALSOFT_DRIVERS", "pulse", 1);
+        if (openal) {
+            setenv("OMBRELIN_AUDIO_OUTPUT", "openal", 1);
+        } else {
+            unsetenv("OMBRELIN_AUDIO_OUTPUT");
+        }
         server.exportEnvironment();
     }
+    // Whether what plays on the server came through the output asked for: the program's own
+    // stream goes by its own name.
+    bool onTheOutputAskedFor() const {
+        const bool ownStream = std::system(
+                                   "pactl list sink-inputs 2>/dev/null | "
+                                   "grep -q 'media.name = \"Soundscape\"'") == 0;
+        return ownStream != openal;
+    }
 
+    const bool openal;
     TempDir dir;
     const std::string loop =
         writeRecording(dir, "loop", {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, kRate, 30000});
     SoundServer server{runtimeIn(dir)};
 };
 
+// The sound server's faults below, over both outputs.
+struct ServerOutput {
+    const char* name;
+    bool openal;
+};
+
+void PrintTo(const ServerOutput& o, std::ostream* os) { *os << o.name; }
+
+class SoundServerFaultTest : public ChildProcessTest,
+                             public ::testing::WithParamInterface<ServerOutput> {
+protected:
+    void SetUp() override {
+        ChildProcessTest::SetUp();
+        if (!SoundServer::installed()) GTEST_SKIP() << "pulseaudio is not installed";
+    }
+};
+
 // The sound server goes away under a playing stream and comes back: the handle stays valid, the
 // loop reads active all along and is heard again on the new server.
-int soundServerRestart() {
-    ServedLoop p;
+int soundServerRestart(bool openal) {
+    ServedLoop p(openal);
     if (!p.server.start()) return fail("server start");
 
     AlAudioLibrary lib;
@@ -790,6 +862,7 @@ int soundServerRestart() {
     const Handle h = lib.BASS_StreamCreateFile(p.loop, kSampleLoop);
     lib.BASS_ChannelPlay(h, 0);
     if (!p.server.sounding()) return fail("heard before");
+    if (!p.onTheOutputAskedFor()) return fail("on the output asked for");
     p.server.stop();
     // Gone for a while: the feeder retries about once a second meanwhile.
     for (int i = 0; i < 75; ++i) {
@@ -800,21 +873,22 @@ int soundServerRestart() {
     bool heard = false;
     for (int i = 0; i < 10 && !heard; ++i) heard = p.server.sounding();
     if (!heard) return fail("heard after the restart");
+    if (!p.onTheOutputAskedFor()) return fail("on the output asked for after the restart");
     if (lib.BASS_ChannelIsActive(h) == 0) return fail("active after");
     if (lib.BASS_StreamFree(h) == 0 || lib.BASS_Free() == 0) return fail("free");
     return 0;
 }
 
-TEST_F(ChildProcessTest, StreamsComeBackAfterTheSoundServerRestarts) {
-    if (!SoundServer::installed()) GTEST_SKIP() << "pulseaudio is not installed";
-    EXPECT_CHILD_SUCCEEDS(soundServerRestart);
+TEST_P(SoundServerFaultTest, StreamsComeBackAfterTheSoundServerRestarts) {
+    const bool openal = GetParam().openal;
+    EXPECT_CHILD_SUCCEEDS([openal] { return soundServerRestart(openal); });
 }
 
 // A close while the sound server hangs leaves the feeder behind inside a call into it. When the
 // server answers again, long after the library is gone and its memory reused, that thread must
 // find everything it touches still there: the child ends cleanly instead of crashing.
-int feederLeftBehindAtAHungClose() {
-    ServedLoop p;
+int feederLeftBehindAtAHungClose(bool openal) {
+    ServedLoop p(openal);
     if (!p.server.start()) return fail("server start");
 
     auto lib = std::make_unique<AlAudioLibrary>();
@@ -822,6 +896,7 @@ int feederLeftBehindAtAHungClose() {
     const Handle h = lib->BASS_StreamCreateFile(p.loop, kSampleLoop);
     lib->BASS_ChannelPlay(h, 0);
     if (!p.server.sounding()) return fail("heard before");
+    if (!p.onTheOutputAskedFor()) return fail("on the output asked for");
     kill(p.server.pid(), SIGSTOP);
     // Nothing sounds any more: the feeder's next round pauses the output, a call into the
     // stopped server that does not return.
@@ -842,9 +917,45 @@ int feederLeftBehindAtAHungClose() {
     return 0;
 }
 
-TEST_F(ChildProcessTest, FeederLeftBehindAtAHungCloseTouchesNothingFreed) {
+TEST_P(SoundServerFaultTest, FeederLeftBehindAtAHungCloseTouchesNothingFreed) {
+    const bool openal = GetParam().openal;
+    EXPECT_CHILD_SUCCEEDS([openal] { return feederLeftBehindAtAHungClose(openal); });
+}
+
+INSTANTIATE_TEST_SUITE_P(Outputs, SoundServerFaultTest,
+                         ::testing::Values(ServerOutput{"own_stream", false},
+                                           ServerOutput{"openal", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A sound server that is there but hangs (stopped) when the library starts: the init ends within
+// a few seconds instead of waiting on the server through OpenAL's own output, a stream made
+// meanwhile reads as playing, and it is heard once the server answers again. A hang fails the
+// child through the alarm instead of holding the run.
+int initWhileTheSoundServerHangs() {
+    ServedLoop p;
+    if (!p.server.start()) return fail("server start");
+    alarm(60);
+    kill(p.server.pid(), SIGSTOP);
+    AlAudioLibrary lib;
+    const auto start = std::chrono::steady_clock::now();
+    if (lib.BASS_Init(-1, kRate, 0, nullptr) == 0) return fail("init while the server hangs");
+    if (std::chrono::steady_clock::now() - start > std::chrono::seconds(6)) return fail("bounded");
+    const Handle h = lib.BASS_StreamCreateFile(p.loop, kSampleLoop);
+    if (h == 0 || lib.BASS_ChannelPlay(h, 0) == 0) return fail("a stream while the server hangs");
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    if (lib.BASS_ChannelIsActive(h) == 0) return fail("active while the server hangs");
+    kill(p.server.pid(), SIGCONT);
+    bool heard = false;
+    for (int i = 0; i < 10 && !heard; ++i) heard = p.server.sounding();
+    if (!heard) return fail("heard once the server answers");
+    if (!p.onTheOutputAskedFor()) return fail("through the program's own stream");
+    if (lib.BASS_StreamFree(h) == 0 || lib.BASS_Free() == 0) return fail("free");
+    return 0;
+}
+
+TEST_F(ChildProcessTest, InitWhileTheSoundServerHangsEndsAndPlaysOnceItAnswers) {
     if (!SoundServer::installed()) GTEST_SKIP() << "pulseaudio is not installed";
-    EXPECT_CHILD_SUCCEEDS(feederLeftBehindAtAHungClose);
+    EXPECT_CHILD_SUCCEEDS(initWhileTheSoundServerHangs);
 }
 
 }  // namespace
