@@ -4,7 +4,7 @@
 # at once.
 # Usage: faults.sh PATH/TO/Ombrelin CASE
 #   CASE: bad-recordings | damaged-headers | server-restart | server-restart-idle |
-#         server-hung-close | sink-change | two-starts | session-ends
+#         server-hung-close | server-hung-start | sink-change | two-starts | session-ends
 set -uo pipefail
 binary=$1
 case_name=$2
@@ -264,6 +264,25 @@ server-hung-close)
     echo "ended $((SECONDS - started)) s after SIGTERM (whole seconds), exit code $exit_code"
     check "exit code 0" [ "$exit_code" = 0 ]
     check "the settings were saved" [ "$(head -1 "$prog/n_p_d.ini" | tr -d '\r')" = 0 ]
+    kill -CONT "$pa_pid"
+    ;;
+
+server-hung-start)
+    # The sound server is there but has stopped answering (SIGSTOP) before the program starts:
+    # the start must not wait on it, and the program runs silent, taking clicks, until SIGTERM
+    # saves the settings and ends it, the server still hung.
+    make_program_folder
+    need_pulse
+    need_x
+    kill -STOP "$pa_pid"
+    started=$SECONDS
+    check "window shown with every layer on while the server hangs" start_with_every_layer
+    echo "window shown $((SECONDS - started)) s after the start (whole seconds)"
+    cpu=$(cpu_of 4 "$app_pid")
+    check "no busy loop while the server hangs (CPU $cpu)" below_max_cpu "$cpu"
+    started=$SECONDS
+    check "responsive: a click is taken and SIGTERM saves it and ends with 0" responsive_and_closes
+    echo "ended $((SECONDS - started)) s after the click (whole seconds)"
     kill -CONT "$pa_pid"
     ;;
 
