@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cfloat>
+#include <array>
 #include <cmath>
 
 namespace engine {
@@ -12,24 +12,28 @@ namespace {
 
 constexpr size_t kScratchFrames = 4096;
 
-// Within the bound a sample stays as it is, a finite one past it becomes the bound, and
-// not-a-number or infinity becomes 0. Written as selects only (no std::isfinite, no branches), so
-// that a loop over it vectorises.
 float sanitised(float x) {
-    constexpr float kMax = SoundFileReader::kMaxSample;
-    const float size = std::fabs(x);
-    return size <= kMax ? x : size <= FLT_MAX ? std::copysign(kMax, x) : 0.0f;
+    if (!std::isfinite(x)) return 0.0f;
+    return std::clamp(x, -SoundFileReader::kMaxSample, SoundFileReader::kMaxSample);
 }
 
-// In place, over every sample decoded. At -O2 GCC vectorises only a loop whose trip count is a
-// multiple of the vector width, so the samples go in fixed runs of kRun, then one at a time.
-void sanitise(float* samples, size_t count) {
+// True when every sample is within the bound, as in any real recording (not-a-number is not), so
+// the usual block is only read, never written. The runs keep kRun flags side by side: GCC
+// vectorises that at -O2, where a loop keeping a single flag stays one sample at a time.
+bool withinBound(const float* samples, size_t count) {
     constexpr size_t kRun = 16;
+    std::array<int, kRun> outside{};
     size_t i = 0;
     for (; i + kRun <= count; i += kRun) {
-        for (size_t j = i; j < i + kRun; ++j) samples[j] = sanitised(samples[j]);
+        for (size_t j = 0; j < kRun; ++j) {
+            outside[j] |= !(std::fabs(samples[i + j]) <= SoundFileReader::kMaxSample);
+        }
     }
-    for (; i < count; ++i) samples[i] = sanitised(samples[i]);
+    for (; i < count; ++i) outside[0] |= !(std::fabs(samples[i]) <= SoundFileReader::kMaxSample);
+    for (int o : outside) {
+        if (o) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -121,7 +125,9 @@ size_t SoundFileReader::read(float* out, size_t frames, bool loop) {
                 o[2 * i + 1] = in[m_right];
             }
         }
-        sanitise(o, 2 * static_cast<size_t>(got));
+        // A damaged file can hold anything: checked first, fixed only when needed.
+        const size_t samples = 2 * static_cast<size_t>(got);
+        if (!withinBound(o, samples)) std::transform(o, o + samples, o, sanitised);
         done += static_cast<size_t>(got);
         m_framesSinceStart += static_cast<size_t>(got);
     }
