@@ -585,6 +585,42 @@ TEST_F(LoopbackTest, NonFiniteAndHugeSamplesArriveFiniteAndBounded) {
     }
 }
 
+// Among good samples, a single bad one is found wherever it falls in what the reader decodes at a
+// time: the first sample, one in the middle, the last one (after the last whole run of checks).
+TEST_F(LoopbackTest, LoneBadSampleIsFoundWhereverItFalls) {
+    struct Case {
+        size_t at;
+        float value;
+        float heard;
+    };
+    const int frames = 20001;  // one read of the stream's first block; 40002 samples
+    for (const Case& c : {Case{0, std::numeric_limits<float>::quiet_NaN(), 0.0f},
+                          Case{12347, -std::numeric_limits<float>::infinity(), 0.0f},
+                          Case{2 * frames - 1, 1e30f, 4.0f}}) {
+        SCOPED_TRACE(c.at);
+        const std::string path = dir.file("lone" + std::to_string(c.at));
+        SF_INFO info{};
+        info.samplerate = kRate;
+        info.channels = 2;
+        info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+        SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+        ASSERT_NE(f, nullptr);
+        std::vector<float> samples(2 * frames, 0.25f);
+        samples[c.at] = c.value;
+        sf_writef_float(f, samples.data(), frames);
+        sf_close(f);
+
+        const Handle h = lib.BASS_StreamCreateFile(path, 0);
+        ASSERT_NE(h, 0u);
+        ASSERT_NE(lib.BASS_ChannelPlay(h, 0), 0);
+        const std::vector<float> out = lib.renderFrames(frames);
+        EXPECT_EQ(firstMismatch(out, 0, out.size(),
+                                [&](size_t i) { return i == c.at ? c.heard : 0.25f; }),
+                  "");
+        lib.BASS_StreamFree(h);
+    }
+}
+
 // A file cut short plays what it has and then ends like any one-shot; looping, it loops over
 // what it has.
 TEST_F(LoopbackTest, TruncatedRecordingPlaysWhatItHasAndEnds) {
