@@ -4,8 +4,16 @@
 // brought back from volume 0 (it was held), and a new recording started. The figure is an upper
 // bound: the change may have arrived anywhere within its 10 ms piece.
 //
+// The figures are the steady state: the first change is timed only once the tone is heard and
+// the sink's reported latency has come down. A null sink with no client renders up to its default
+// latency (2 s on PulseAudio) ahead; when the first client asks for a low latency, that silence,
+// already rendered, still drains at real time, so without the wait the first change would queue
+// behind up to 2 s of it (a sound card's sink rewinds instead).
+//
 // usage: control_delay [REPEATS]   (prints "NAME MS..." per change)
 #include <pulse/error.h>
+#include <pulse/introspect.h>
+#include <pulse/mainloop.h>
 #include <pulse/simple.h>
 #include <sndfile.h>
 #include <unistd.h>
@@ -47,6 +55,13 @@ std::string writeTone(const std::string& path, double seconds) {
     return path;
 }
 
+// The source recorded: the monitor of the benches' sink "test" unless CONTROL_DELAY_MONITOR
+// names another.
+std::string monitorSource() {
+    const char* monitor = std::getenv("CONTROL_DELAY_MONITOR");
+    return monitor ? monitor : "test.monitor";
+}
+
 struct Piece {
     Clock::time_point at;
     double rms;
@@ -60,10 +75,8 @@ public:
         attr.maxlength = static_cast<uint32_t>(-1);
         attr.fragsize = kPiece * 2 * sizeof(float);
         int error = 0;
-        const char* sink = std::getenv("CONTROL_DELAY_MONITOR");
-        m_pa =
-            pa_simple_new(nullptr, "control_delay", PA_STREAM_RECORD, sink ? sink : "test.monitor",
-                          "monitor", &sampleFormat, nullptr, &attr, &error);
+        m_pa = pa_simple_new(nullptr, "control_delay", PA_STREAM_RECORD, monitorSource().c_str(),
+                             "monitor", &sampleFormat, nullptr, &attr, &error);
         if (!m_pa) {
             std::fprintf(stderr, "no monitor: %s\n", pa_strerror(error));
             return false;
@@ -115,8 +128,84 @@ private:
 
 void settle(double s) { std::this_thread::sleep_for(std::chrono::duration<double>(s)); }
 
-// Every figure in the order measured: the first can differ (the sound server settles a new
-// stream's latency in its first seconds).
+// The latency a sink reports (what it has rendered ahead of real time) and the latency its
+// clients asked for, in ms, through the server's introspection; negative when unknown.
+struct Latency {
+    double now = -1;
+    double configured = -1;
+};
+
+class SinkLatency {
+public:
+    SinkLatency() : m_loop(pa_mainloop_new()) {
+        m_context = pa_context_new(pa_mainloop_get_api(m_loop), "control_delay latency");
+        if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) return;
+        while (PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context)) &&
+               pa_context_get_state(m_context) != PA_CONTEXT_READY) {
+            if (pa_mainloop_iterate(m_loop, 1, nullptr) < 0) return;
+        }
+    }
+    ~SinkLatency() {
+        pa_context_disconnect(m_context);
+        pa_context_unref(m_context);
+        pa_mainloop_free(m_loop);
+    }
+    Latency of(const std::string& sink) {
+        Latency latency;
+        if (pa_context_get_state(m_context) != PA_CONTEXT_READY) return latency;
+        pa_operation* o = pa_context_get_sink_info_by_name(
+            m_context, sink.c_str(),
+            [](pa_context*, const pa_sink_info* info, int eol, void* data) {
+                if (eol != 0 || !info) return;
+                *static_cast<Latency*>(data) = {double(info->latency) / 1000,
+                                                double(info->configured_latency) / 1000};
+            },
+            &latency);
+        if (!o) return latency;
+        while (pa_operation_get_state(o) == PA_OPERATION_RUNNING) {
+            if (pa_mainloop_iterate(m_loop, 1, nullptr) < 0) break;
+        }
+        pa_operation_unref(o);
+        return latency;
+    }
+
+private:
+    pa_mainloop* m_loop;
+    pa_context* m_context;
+};
+
+// Waits until the monitored sink is no further ahead than its clients asked for (20 ms of slack,
+// 50 ms at least), for at most 5 s: from 2 s ahead this takes about 2 s, as the surplus drains
+// at real time. Says so on stderr when it could not tell or gave up.
+void waitForSteadySink(const std::string& monitor) {
+    const std::string suffix = ".monitor";
+    if (monitor.size() <= suffix.size() ||
+        monitor.compare(monitor.size() - suffix.size(), suffix.size(), suffix) != 0) {
+        std::fprintf(stderr, "%s: not a sink's monitor, waited 2.5 s\n", monitor.c_str());
+        settle(2.5);  // the longest default latency, drained
+        return;
+    }
+    const std::string sink = monitor.substr(0, monitor.size() - suffix.size());
+    SinkLatency probe;
+    const auto deadline = Clock::now() + std::chrono::seconds(5);
+    const auto steady = [](const Latency& l) {
+        return l.now >= 0 && l.now <= std::max(50.0, l.configured + 20);
+    };
+    Latency l = probe.of(sink);
+    while (l.now >= 0 && !steady(l) && Clock::now() < deadline) {
+        settle(0.05);
+        l = probe.of(sink);
+    }
+    if (l.now < 0) {
+        std::fprintf(stderr, "sink %s: latency unknown, waited 2.5 s\n", sink.c_str());
+        settle(2.5);
+    } else if (!steady(l)) {
+        std::fprintf(stderr, "sink %s: still %.0f ms ahead (configured %.0f) after 5 s\n",
+                     sink.c_str(), l.now, l.configured);
+    }
+}
+
+// Every figure in the order measured.
 void report(const char* name, const std::vector<double>& ms) {
     std::printf("%s", name);
     for (double v : ms) std::printf(std::isnan(v) ? " never" : " %.0f", v);
@@ -144,6 +233,12 @@ int main(int argc, char** argv) {
     std::vector<double> down, back, start;
     const engine::Handle h = audio.BASS_StreamCreateFile(loop, engine::kSampleLoop);
     audio.BASS_ChannelPlay(h, 0);
+    waitForSteadySink(monitorSource());
+    // And the tone is heard: a first change timed before it sounds would read as instant.
+    if (std::isnan(monitor.delayMs(Clock::now() - std::chrono::milliseconds(20), above(0.5 * full),
+                                   5.0))) {
+        std::fprintf(stderr, "the tone was not heard within 5 s\n");
+    }
     for (int i = 0; i < repeats; ++i) {
         audio.BASS_ChannelSetAttribute(h, engine::kAttribVolume, 1.0f);
         settle(1.0);
