@@ -15,7 +15,9 @@
 #   environment: DROPOUT_BENCH_SECONDS (default 600), DROPOUT_BENCH_LOAD (stress-ng CPU workers,
 #   default: one per core), DROPOUT_BENCH_SERVER (pulseaudio or pipewire, default pulseaudio),
 #   DROPOUT_BENCH_STOP_AT (seconds into the run: the program is stopped for half a second there,
-#   to see that a real gap is caught)
+#   to see that a real gap is caught), DROPOUT_BENCH_PLAYER=paplay (instead of the program, one
+#   plain client of the same server plays the twelve-minute rain samp_raz/dogd2 through the same
+#   detectors: what it shows is the server's and the machine's, not the program's)
 # needs: xvfb xdotool pulseaudio pulseaudio-utils stress-ng (pipewire pipewire-pulse wireplumber
 #   dbus-daemon for PipeWire)
 set -uo pipefail
@@ -26,6 +28,7 @@ seconds=${DROPOUT_BENCH_SECONDS:-600}
 load=${DROPOUT_BENCH_LOAD:-$(nproc)}
 server=${DROPOUT_BENCH_SERVER:-pulseaudio}
 stop_at=${DROPOUT_BENCH_STOP_AT:-}
+player=${DROPOUT_BENCH_PLAYER:-}
 rate=48000
 [[ -x $build/Ombrelin && -x $build/bench/ombrelin_gap_finder && -d $pack/samp_povt ]] ||
     { echo "need $build/Ombrelin, $build/bench/ombrelin_gap_finder and a sound pack in $pack" >&2; exit 2; }
@@ -51,10 +54,16 @@ else
 fi
 start_x || { echo "no Xvfb" >&2; exit 1; }
 
-mkdir -p "$work/prog"
-cp "$build/Ombrelin" "$work/prog/"
-ln -s "$pack/samp_povt" "$pack/samp_raz" "$work/prog/"
-play_soundscape "$work/prog" "$work/prog.log" || exit 1
+if [[ $player == paplay ]]; then
+    paplay "$pack/samp_raz/dogd2" &
+    app_pid=$!
+    track $app_pid
+else
+    mkdir -p "$work/prog"
+    cp "$build/Ombrelin" "$work/prog/"
+    ln -s "$pack/samp_povt" "$pack/samp_raz" "$work/prog/"
+    play_soundscape "$work/prog" "$work/prog.log" || exit 1
+fi
 sleep 3
 # The program left the system output level where its master slider was.
 pactl set-sink-mute test 0
@@ -94,7 +103,7 @@ wait_for 15 ended $app_pid
 
 echo "machine: $(nproc) cores, $(awk -F': ' '/model name/ {print $2; exit}' /proc/cpuinfo)," \
     "$(awk '/MemTotal/ {printf "%.0f GiB", $2 / 1048576}' /proc/meminfo); server: $server;" \
-    "stress-ng --cpu $load for $seconds s"
+    "stress-ng --cpu $load for $seconds s; playing: ${player:-the program}"
 echo "load average    $(printf '%s\n' "${loads[@]}" | sort -n | awk '{a[NR] = $1} END {printf "%s to %s", a[1], a[NR]}')"
 echo "monitor         $(cat "$work/gaps") (silent stretches of 5 ms or more)"
 echo "underruns       $underruns (the server's count for the program's stream)"
