@@ -8,7 +8,9 @@
 #           after the click. Each time: its CPU (user + system) against the decoding floor,
 #           libsndfile decoding the six long recordings it plays (ruchey3 pticv1 dogd3 dogd_gr
 #           pticp3 pticp10) for as long, the least of three runs in the same run (it moves by
-#           15% from one to the next); wake-ups per second summed over the program's threads:
+#           15% from one to the next), and the paced floor (bench/decode_floor.cpp --paced: the
+#           same decoding half a second at a time, every half second) run beside the program in
+#           the same window, like for like; wake-ups per second summed over the program's threads:
 #           voluntary + nonvoluntary context switches, the voluntary ones alone (the
 #           nonvoluntary ones are preemptions, by other jobs or by PipeWire's real-time thread,
 #           and grow with whatever else the machine runs), and, where perf can read the
@@ -138,13 +140,20 @@ wakeups_end() {
 }
 
 # window PID NAME: measures the process over $seconds. Sets NAME_cpu, NAME_vol, NAME_all,
-# NAME_wake (the tracepoint's count, or nothing), NAME_srv, NAME_threads.
+# NAME_wake (the tracepoint's count, or nothing), NAME_srv, NAME_threads, and for a busy window
+# NAME_paced: the paced floor's CPU, run beside the program over the same window.
 window() {
-    local c0 s0 w0 w1
+    local c0 s0 w0 w1 paced=
     wakeups_begin "$1"
     c0=$(cpu_ticks "$1"); s0=$(server_ticks); w0=($(switches "$1"))
     threads "$1" >"$work/threads0"
+    if [[ $2 != *idle ]]; then
+        "$build/bench/ombrelin_decode_floor" --paced "$seconds" "${files[@]}" >"$work/paced" &
+        paced=$!
+    fi
     sleep "$seconds"
+    [[ -n $paced ]] && wait $paced
+    printf -v "$2_paced" %s "$([[ -n $paced ]] && cat "$work/paced")"
     printf -v "$2_cpu" %s $(($(cpu_ticks "$1") - c0))
     printf -v "$2_srv" %s $(($(server_ticks) - s0))
     w1=($(switches "$1"))
@@ -192,10 +201,11 @@ measure_program() {
     wait_for 15 ended $app_pid || kill -KILL $app_pid
 }
 busy_lines() {  # busy_lines NAME LABEL: that busy window's CPU and wake-ups
-    local cpu=${1}_cpu threads=${1}_threads s
+    local cpu=${1}_cpu threads=${1}_threads paced=${1}_paced s
     s=$(secs ${!cpu})
     printf '  %-17s %s\n' \
         "$2 CPU" "$s s = $(ratio "$s" "$floor") x the decoding floor (target <= 1.3)" \
+        "  paced floor" "${!paced} s beside it, in the same window: $(ratio "$s" "${!paced}") x" \
         "$2 wake-ups" "$(wakeups_line "$1") (target <= 30)" "  by thread" "${!threads%, }"
 }
 
@@ -245,9 +255,10 @@ for server in $servers; do
         "$(ratio $steady_srv $player_srv) x)"
     if [[ -n $compare ]]; then
         for w in fade steady; do
-            cpu=cmp_${w}_cpu srv=cmp_${w}_srv
+            cpu=cmp_${w}_cpu srv=cmp_${w}_srv paced=cmp_${w}_paced
             echo "  compared build, $([[ $w == fade ]] && echo busy || echo steady):" \
-                "$(secs ${!cpu}) s CPU ($(ratio "$(secs ${!cpu})" "$floor") x)," \
+                "$(secs ${!cpu}) s CPU ($(ratio "$(secs ${!cpu})" "$floor") x; paced floor" \
+                "${!paced} s beside it: $(ratio "$(secs ${!cpu})" "${!paced}") x)," \
                 "wake-ups $(wakeups_line cmp_$w), server $(secs ${!srv}) s"
         done
         echo "  compared build, peak RSS $cmp_hwm MB; idle: $(secs $cmp_idle_cpu) s CPU," \
