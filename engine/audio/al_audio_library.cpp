@@ -736,16 +736,7 @@ std::chrono::milliseconds AlAudioLibrary::Core::nextRound() {
     for (auto& entry : m_streams) {
         Stream& s = *entry.second;
         if (!s.source || !sounds(s)) continue;
-        size_t queued = 0;
-        for (size_t i = 0; i < kBufferCount; ++i) {
-            if (std::find(s.freeBuffers.begin(), s.freeBuffers.end(), s.buffers[i]) ==
-                s.freeBuffers.end()) {
-                queued += s.bufferFrames[i];
-            }
-        }
-        const size_t played =
-            static_cast<size_t>(std::max(sourceInt(s.source, AL_SAMPLE_OFFSET), 0));
-        const size_t left = queued > played ? queued - played : 0;
+        const size_t left = unplayed(s);
         const milliseconds leftTime(static_cast<int64_t>(left) * 1000 / std::max(s.sampleRate, 1));
         const milliseconds wait =
             s.decoderDone ? leftTime + kShortestSleep : leftTime - kRefillAhead;
@@ -793,7 +784,13 @@ double AlAudioLibrary::Core::clock() const {
 // what was queued less what of the queue is still to play.
 size_t AlAudioLibrary::Core::position(Stream& s) {
     if (s.rewindPending) return s.startFrame;
-    if (!s.source) return s.queuedEnd;
+    const size_t left = unplayed(s);
+    return s.queuedEnd > left ? s.queuedEnd - left : 0;
+}
+
+// Frames queued on the stream's source that it has still to play.
+size_t AlAudioLibrary::Core::unplayed(Stream& s) {
+    if (!s.source) return 0;
     size_t queued = 0;
     for (size_t i = 0; i < kBufferCount; ++i) {
         if (std::find(s.freeBuffers.begin(), s.freeBuffers.end(), s.buffers[i]) ==
@@ -806,8 +803,7 @@ size_t AlAudioLibrary::Core::position(Stream& s) {
         sourceInt(s.source, AL_SOURCE_STATE) == AL_STOPPED
             ? queued
             : static_cast<size_t>(std::max(sourceInt(s.source, AL_SAMPLE_OFFSET), 0));
-    const size_t unplayed = queued > played ? queued - played : 0;
-    return s.queuedEnd > unplayed ? s.queuedEnd - unplayed : 0;
+    return queued > played ? queued - played : 0;
 }
 
 size_t AlAudioLibrary::Core::heldPosition(const Stream& s) const {

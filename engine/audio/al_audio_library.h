@@ -108,6 +108,7 @@ private:
     bool updateHold(Stream& s);
     double clock() const;
     size_t position(Stream& s);
+    size_t unplayed(Stream& s);
     size_t heldPosition(const Stream& s) const;
     void expireHeld(Stream& s);
     void catchUp(Stream& s);

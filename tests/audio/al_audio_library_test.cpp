@@ -379,7 +379,9 @@ TEST_F(LoopbackTest, SilentOneShotJoinsWhereItWouldBe) {
             lib.renderFrames(c.stoppedFor);
         }
         ASSERT_NE(lib.BASS_ChannelSetAttribute(h, kAttribVolume, 1.0f), 0);
-        if (c.stoppedFor > 0) ASSERT_NE(lib.BASS_ChannelPlay(h, 0), 0);
+        if (c.stoppedFor > 0) {
+            ASSERT_NE(lib.BASS_ChannelPlay(h, 0), 0);
+        }
         const std::vector<float> out = lib.renderFrames(8192);
         if (c.heardFrom < 0) {
             EXPECT_EQ(lib.BASS_ChannelIsActive(h), 0u);
@@ -536,7 +538,9 @@ TEST_P(HostileHeaderTest, GivesNoHandleOrABoundedStream) {
         ASSERT_NE(lib.BASS_ChannelPlay(h, 0), 0);
         const std::vector<float> out = lib.renderFrames(20000 + 8192);
         for (float x : out) ASSERT_TRUE(std::isfinite(x) && std::fabs(x) <= 1.0f) << x;
-        if (flags == 0) EXPECT_EQ(lib.BASS_ChannelIsActive(h), 0u) << "ends where the data does";
+        if (flags == 0) {
+            EXPECT_EQ(lib.BASS_ChannelIsActive(h), 0u) << "ends where the data does";
+        }
         lib.BASS_StreamFree(h);
     }
     EXPECT_LT(residentMb() - before, 32) << "MB more resident after the streams";
