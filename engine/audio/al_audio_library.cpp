@@ -82,7 +82,8 @@ constexpr auto kOutputRequest = std::chrono::milliseconds(75);
 // the library's own output on a PulseAudio server too: its own PulseAudio backend, which is
 // otherwise used only where the program's stream cannot be opened (the tests run the sound
 // server's faults through both outputs). Decided once, at the first device, as OpenAL reads its
-// drivers once per process.
+// drivers once per process. Either way chosen, OpenAL's own output has no guard against a
+// server that hangs at start: its backend waits for it (only the program's stream finds out).
 bool playsThroughOwnStream() {
     static const bool own = [] {
         const char* output = std::getenv("OMBRELIN_AUDIO_OUTPUT");
@@ -375,10 +376,13 @@ struct AlAudioLibrary::Stream {
     std::unique_ptr<SoundFileReader> reader;
     std::array<std::vector<float>, kBufferCount> blocks;
 
-    // A one-shot has played out once its last block is queued and its source has stopped; a
-    // source stopped before that has only run dry, and the feeder restarts it. Lock held.
+    // A one-shot has played out once its last block is queued and its source has stopped (or
+    // the end came with nothing left to queue); a source stopped before that has only run dry,
+    // and the feeder restarts it. A source whose queue was dropped is rewound, not stopped, so
+    // that stopped means played. Lock held.
     bool playedOut() const {
-        return finished || (decoderDone && sourceInt(source, AL_SOURCE_STATE) == AL_STOPPED);
+        return finished || (decoderDone && (sourceInt(source, AL_SOURCE_STATE) == AL_STOPPED ||
+                                            sourceInt(source, AL_BUFFERS_QUEUED) == 0));
     }
 };
 
@@ -748,7 +752,8 @@ std::chrono::milliseconds AlAudioLibrary::Core::nextRound() {
 // Pauses a stream whose volume is 0 and resumes it when it is heard again: a silent layer costs
 // no mixing and no decoding. A loop carries on seamlessly from where it was. A one-shot keeps its
 // time (a song under the rain must still end when it would have): it reads as active until its
-// length has passed, and heard again it joins the recording where it would be by now. A
+// length has passed, and heard again after more than its queue holds it joins the recording
+// where it would be by now (see catchUp). A
 // one-shot whose length the file does not tell keeps playing unheard instead. Returns true when
 // the hold changed. Lock held, as in every function below.
 bool AlAudioLibrary::Core::updateHold(Stream& s) {
@@ -816,12 +821,15 @@ void AlAudioLibrary::Core::expireHeld(Stream& s) {
     if (s.held && !s.loop && !s.finished && heldPosition(s) >= s.claimedFrames) s.finished = true;
 }
 
-// A held one-shot heard again, or stopped: its next decode starts where it would be by now.
+// A held one-shot heard again, or stopped. A silence no longer than what is queued (a song that
+// starts under the rain and is raised at the fade's next step) resumes where it was, only that
+// much later: nothing is decoded twice. After a longer one, its next decode starts where it
+// would be by now.
 void AlAudioLibrary::Core::catchUp(Stream& s) {
     expireHeld(s);
     if (s.finished) return;
     const size_t at = heldPosition(s);
-    if (at == s.heldFrom) return;  // no time has passed: the paused queue is still right
+    if (!s.rewindPending && at - s.heldFrom <= unplayed(s)) return;
     restartAt(s, at);
 }
 
@@ -859,7 +867,13 @@ bool AlAudioLibrary::Core::restoreLostDevice() {
     for (auto& entry : m_streams) {
         Stream& s = *entry.second;
         s.generation++;
-        if (!createSourceObjects(s) || s.decoderDone) s.finished = true;
+        if (!createSourceObjects(s)) {
+            s.finished = true;
+        } else if (s.held && !s.loop) {
+            restartAt(s, s.heldFrom);  // it keeps its time; heard again, it joins where it would be
+        } else if (s.decoderDone) {
+            s.finished = true;
+        }
     }
     std::swap(m_device, fresh);  // the lost device closes as `fresh` goes out of scope
     return true;
@@ -896,7 +910,7 @@ void AlAudioLibrary::Core::requestRewind(Stream& s) {
 // Drops what is queued; the next decode starts at `frame`.
 void AlAudioLibrary::Core::restartAt(Stream& s, size_t frame) {
     if (s.source) {
-        alSourceStop(s.source);
+        alSourceRewind(s.source);
         alSourcei(s.source, AL_BUFFER, 0);
         s.freeBuffers.assign(s.buffers.begin(), s.buffers.end());
     }

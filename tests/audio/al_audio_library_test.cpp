@@ -351,28 +351,44 @@ TEST_F(LoopbackTest, SilentLoopWaitsWhereItWasAndSilentOneShotStillEnds) {
     EXPECT_EQ(lib.BASS_ChannelIsActive(h), 0u) << "a silent one-shot ends in its time";
 }
 
-// A one-shot at volume 0 is held too, and keeps its time: heard again, it joins the recording
-// where it would be by now (after a fade-in of 10 ms), and once its length has passed it reads as
-// ended and stays silent. A stop freezes its time, as it does for any stream.
+// A one-shot at volume 0 is held too, and keeps its time: heard again after a silence longer than
+// its queue (two seconds), it joins the recording where it would be by now (after a fade-in of
+// 10 ms); after a shorter one it resumes where it was. Once its length has passed it reads as
+// ended and stays silent. A stop freezes its time, as it does for any stream. A header that
+// claims more than the file holds cannot keep it alive past its data.
 TEST_F(LoopbackTest, SilentOneShotJoinsWhereItWouldBe) {
-    constexpr int kFrames = 40000;
+    constexpr int kFrames = 200000;
     constexpr size_t kFade = kRate / 100;
     const std::string once =
         writeRecording(dir, "once", {SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, kRate, kFrames}, 5);
     const std::vector<float> rec = decodeWhole(once).samples;
+    // A FLAC file cut in half still claims its whole length in its header.
+    const std::string cut =
+        writeRecording(dir, "cut", {SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2, kRate, kFrames});
+    fs::resize_file(cut, fs::file_size(cut) / 2);
     struct Case {
         const char* name;
-        int silentFor;   // frames rendered at volume 0 before it is heard again
+        const std::string& path;
+        int heardFor;    // frames rendered at full volume first (0: silent from the start)
+        int silentFor;   // then frames rendered at volume 0
         int stoppedFor;  // then frames rendered while stopped (0: not stopped)
-        int heardFrom;   // the frame it must be heard from; -1: it has ended
+        int heardFrom;   // the frame it must be heard from when raised again; -1: it has ended
     };
-    for (const Case& c : {Case{"raised midway", 15000, 0, 15000},
-                          Case{"stopped, then played at full volume", 15000, 6000, 15000},
-                          Case{"raised after its end", kFrames + 2048, 0, -1}}) {
+    for (const Case& c :
+         {Case{"raised after a short silence", once, 0, 15000, 0, 0},
+          Case{"raised after a long silence", once, 0, 100000, 0, 100000},
+          Case{"stopped, then played at full volume", once, 0, 100000, 6000, 100000},
+          Case{"heard, silenced and stopped, then played", once, 20000, 100000, 2000, 120000},
+          Case{"heard, briefly silenced and stopped, then played", once, 20000, 3000, 2000, 20000},
+          Case{"raised after its end", once, 0, kFrames + 2048, 0, -1},
+          Case{"raised past the data, before the claimed end", cut, 0, 150000, 0, -1}}) {
         SCOPED_TRACE(c.name);
-        const Handle h = lib.BASS_StreamCreateFile(once, 0);
-        ASSERT_NE(lib.BASS_ChannelSetAttribute(h, kAttribVolume, 0.0f), 0);
+        const Handle h = lib.BASS_StreamCreateFile(c.path, 0);
+        ASSERT_NE(h, 0u);
+        ASSERT_NE(lib.BASS_ChannelSetAttribute(h, kAttribVolume, c.heardFor > 0 ? 1.0f : 0.0f), 0);
         ASSERT_NE(lib.BASS_ChannelPlay(h, 0), 0);
+        lib.renderFrames(c.heardFor);
+        ASSERT_NE(lib.BASS_ChannelSetAttribute(h, kAttribVolume, 0.0f), 0);
         EXPECT_TRUE(silent(lib.renderFrames(c.silentFor), 0, 2 * size_t(c.silentFor)));
         if (c.stoppedFor > 0) {
             ASSERT_NE(lib.BASS_ChannelStop(h), 0);
