@@ -44,7 +44,12 @@ for s in "${stages[@]}"; do
         reports=$root/build-asan/sanitizer-reports
         rm -rf "$reports" && mkdir -p "$reports"
         status=0
-        ASAN_OPTIONS="$ASAN_OPTIONS:log_path=$reports/asan" \
+        # On Wayland, Qt sets up EGL, which loads Mesa's software driver (swrast_dri.so) and
+        # unloads it again at exit: the 128 bytes it leaks then belong to no module any more, so
+        # no suppression can name them. The window draws through shared memory either way, so
+        # here Mesa is given no driver to load (the plain test run keeps it).
+        LIBGL_DRIVERS_PATH=/nonexistent \
+            ASAN_OPTIONS="$ASAN_OPTIONS:log_path=$reports/asan" \
             UBSAN_OPTIONS="$UBSAN_OPTIONS:log_path=$reports/ubsan" \
             ctest --test-dir build-asan --output-on-failure -j2 -LE endurance -R "${ASAN_TESTS:-.}" \
             -E '^(format|layering)$' --repeat until-pass:2 || status=$?
