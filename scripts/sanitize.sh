@@ -47,8 +47,9 @@ for s in "${stages[@]}"; do
         # On Wayland, Qt sets up EGL, which loads Mesa's software driver (swrast_dri.so) and
         # unloads it again at exit: the 128 bytes it leaks then belong to no module any more, so
         # no suppression can name them. The window draws through shared memory either way, so
-        # here Mesa is given no driver to load (the plain test run keeps it).
-        LIBGL_DRIVERS_PATH=/nonexistent \
+        # here the program on Wayland is given no driver to load (the compositors that need one,
+        # and the plain test run, keep it).
+        WAYLAND_TEST_PROGRAM_ENV=LIBGL_DRIVERS_PATH=/nonexistent \
             ASAN_OPTIONS="$ASAN_OPTIONS:log_path=$reports/asan" \
             UBSAN_OPTIONS="$UBSAN_OPTIONS:log_path=$reports/ubsan" \
             ctest --test-dir build-asan --output-on-failure -j2 -LE endurance -R "${ASAN_TESTS:-.}" \

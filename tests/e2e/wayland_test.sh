@@ -27,7 +27,8 @@ platform_of() { grep -oE 'libq(xcb|wayland-generic)\.so' "/proc/$1/maps" 2>/dev/
 run() {
     local label=$1 expected=$2
     shift 2
-    env "$@" "$work/prog/Ombrelin" >"$work/prog.log" 2>&1 &
+    # WAYLAND_TEST_PROGRAM_ENV: more of the program's environment, for the sanitizer stage.
+    env ${WAYLAND_TEST_PROGRAM_ENV:-} "$@" "$work/prog/Ombrelin" >"$work/prog.log" 2>&1 &
     local pid=$!
     track $pid
     wait_for 10 bash -c "grep -qE 'libq(xcb|wayland-generic)' /proc/$pid/maps"
