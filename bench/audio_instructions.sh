@@ -17,7 +17,9 @@
 #   BUILD_DIR holds bench/; PACK_DIR the generated samp_povt/ and samp_raz/ (default BUILD_DIR)
 # environment: AUDIO_INSTRUCTIONS_SECONDS (default 10; the marginal run adds as many again),
 #   AUDIO_INSTRUCTIONS_TOP (default 25): functions listed; AUDIO_INSTRUCTIONS_KEEP: a folder to
-#   keep the callgrind files in (for callgrind_annotate or kcachegrind)
+#   keep the callgrind files in (for callgrind_annotate or kcachegrind); LOOPBACK_PLAY_RATE
+#   (default 44100, PulseAudio's): the output's rate, 48000 for PipeWire's, where the library
+#   also resamples each recording of the pack
 # needs: valgrind
 set -euo pipefail
 
@@ -64,7 +66,7 @@ floor=$(run floor "$seconds")
 layer=$(run layer "$seconds")
 floor_long=$(run floor "$long")
 layer_long=$(run layer "$long")
-echo "instructions over $seconds s of audio (6 recordings):"
+echo "instructions over $seconds s of audio (6 recordings, output at ${LOOPBACK_PLAY_RATE:-44100} Hz):"
 echo "  floor (decoding only)  $(grouped "$floor")"
 echo "  audio layer            $(grouped "$layer")"
 echo "  ratio                  $(ratio "$layer" "$floor")"

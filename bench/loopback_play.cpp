@@ -20,10 +20,13 @@
 
 namespace {
 
-constexpr int kRate = 44100;
-constexpr int kRenderFrames = kRate * 75 / 1000;
-constexpr int kPumpFrames = kRate / 2;
-constexpr int kPollFrames = kRate / 4;
+// The output's rate: PulseAudio's default, or LOOPBACK_PLAY_RATE (PipeWire's default is 48000,
+// where the library resamples every recording of the pack).
+int outputRate() {
+    const char* asked = std::getenv("LOOPBACK_PLAY_RATE");
+    const int rate = asked ? std::atoi(asked) : 0;
+    return rate >= 8000 && rate <= 192000 ? rate : 44100;
+}
 
 }  // namespace
 
@@ -32,9 +35,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s SECONDS LOOP_FILE... [--once ONE_SHOT_FILE...]\n", argv[0]);
         return 2;
     }
-    const long total = std::lround(std::atof(argv[1]) * kRate);
+    const int rate = outputRate();
+    const int renderFrames = rate * 75 / 1000;
+    const int pumpFrames = rate / 2;
+    const int pollFrames = rate / 4;
+    const long total = std::lround(std::atof(argv[1]) * rate);
     engine::AlAudioLibrary audio(engine::AlAudioLibrary::Output::kLoopback);
-    if (audio.BASS_Init(-1, kRate, 0, nullptr) == 0) {
+    if (audio.BASS_Init(-1, rate, 0, nullptr) == 0) {
         std::fprintf(stderr, "no OpenAL loopback device\n");
         return 1;
     }
@@ -56,16 +63,16 @@ int main(int argc, char** argv) {
         streams.push_back(h);
     }
 
-    engine::PeakLimiter limiter(kRate);
-    std::vector<float> block(2 * kRenderFrames);
+    engine::PeakLimiter limiter(rate);
+    std::vector<float> block(2 * renderFrames);
     long nextPump = 0;
-    long nextPoll = kPollFrames;
+    long nextPoll = pollFrames;
     int restarts = 0;
     double sum = 0.0;  // of the output, printed so none of the mix can be left out
     for (long done = 0; done < total;) {
         if (done >= nextPump) {
             audio.pump();
-            nextPump += kPumpFrames;
+            nextPump += pumpFrames;
         }
         if (done >= nextPoll) {
             for (engine::Handle h : streams) {
@@ -74,9 +81,9 @@ int main(int argc, char** argv) {
                     ++restarts;
                 }
             }
-            nextPoll += kPollFrames;
+            nextPoll += pollFrames;
         }
-        const int frames = static_cast<int>(std::min<long>(kRenderFrames, total - done));
+        const int frames = static_cast<int>(std::min<long>(renderFrames, total - done));
         audio.render(block.data(), frames);
         limiter.process(block.data(), static_cast<size_t>(frames));
         for (int i = 0; i < 2 * frames; i += 997) sum += block[static_cast<size_t>(i)];
