@@ -28,7 +28,10 @@
 #   BUILD_DIR holds Ombrelin and bench/; PACK_DIR the generated samp_povt/ and samp_raz/
 #   (default BUILD_DIR). environment: SOUNDSCAPE_BENCH_SECONDS (default 30),
 #   SOUNDSCAPE_BENCH_SERVERS (default "pulseaudio pipewire"), SOUNDSCAPE_BENCH_COMPARE: another
-#   build's Ombrelin, measured busy and idle in the same run (before and after a change)
+#   build's Ombrelin, measured busy and idle in the same run (before and after a change),
+#   SOUNDSCAPE_BENCH_PROFILE: a folder for perf samples of the program in each busy window
+#   (SERVER-WINDOW.data, for perf report), summed up by library at the end; the sampling costs
+#   the program a little, so take the CPU figures from a run without it
 # needs: xvfb xdotool pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus-daemon;
 #   perf (linux-perf) and root, or a perf_event_paranoid that allows it, for the wake-up count
 set -uo pipefail
@@ -37,6 +40,11 @@ build=$(realpath "${1:-build}")
 pack=$(realpath "${2:-$build}")
 seconds=${SOUNDSCAPE_BENCH_SECONDS:-30}
 servers=${SOUNDSCAPE_BENCH_SERVERS:-pulseaudio pipewire}
+profile=${SOUNDSCAPE_BENCH_PROFILE:-}
+if [[ -n $profile ]]; then
+    command -v perf >/dev/null || { echo "SOUNDSCAPE_BENCH_PROFILE needs perf" >&2; exit 2; }
+    mkdir -p "$profile" && profile=$(realpath "$profile")
+fi
 [[ -x $build/Ombrelin && -x $build/bench/ombrelin_decode_floor &&
     -x $build/bench/ombrelin_control_delay && -d $pack/samp_povt && -d $pack/samp_raz ]] ||
     { echo "need $build/Ombrelin, its bench/ tools and a sound pack in $pack" >&2; exit 2; }
@@ -150,6 +158,8 @@ window() {
     if [[ $2 != *idle ]]; then
         "$build/bench/ombrelin_decode_floor" --paced "$seconds" "${files[@]}" >"$work/paced" &
         paced=$!
+        [[ -n $profile ]] && perf record -q -F 499 -p "$1" -o "$profile/$server-$2.data" \
+            -- sleep "$seconds" >/dev/null 2>&1 &
     fi
     sleep "$seconds"
     [[ -n $paced ]] && wait $paced
@@ -265,4 +275,10 @@ for server in $servers; do
             "wake-ups $(wakeups_line cmp_idle)"
     fi
     echo "  controls          ${controls%;} (ms, in the order measured; target <= 250)"
+    for data in "$profile"/"$server"-*.data; do
+        [[ -n $profile && -f $data ]] || continue
+        echo "  samples of $(basename "$data" .data), by library:"
+        perf report -q -i "$data" --no-children --sort dso 2>/dev/null | awk 'NF && $1 + 0 >= 1 \
+            {printf "    %-8s %s\n", $1, $2}' | head -8
+    done
 done
